@@ -1,0 +1,172 @@
+// The engine's exported C functions: each converts its arguments and calls into the engine.
+// Nothing may throw across this boundary.
+
+#include "torvexcore.h"
+
+#include "api/CommandLine.h"
+#include "api/Options.h"
+#include "api/Output.h"
+#include "api/TestSet.h"
+#include "run/ResultsFile.h"
+#include "run/RunInfo.h"
+#include "run/SequenceCheck.h"
+#include "script/ScriptParser.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+using namespace torvex;
+
+namespace {
+
+// Runs `body` and turns an escaping exception into a message and the export's failure value.
+template <typename Result, typename Body>
+Result guarded(const char* function, Result failure, Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        message("Internal error in %s: %s\n", function, e.what());
+    } catch (...) {
+        message("Internal error in %s\n", function);
+    }
+    return failure;
+}
+
+CTestSet* testSetOf(void* ts, const char* function) {
+    if (!ts) message("Error: %s called without a test set!\n", function);
+    return static_cast<CTestSet*>(ts);
+}
+
+} // namespace
+
+extern "C" {
+
+int InitHX(void*, void*) {
+    return 0;
+}
+
+int CleanupHX(void) {
+    releaseResultNames();
+    return 0;
+}
+
+void SetOutFunc(void* ctx, OutFunc f) {
+    setOutputFunction(ctx, f);
+}
+
+void SetProgressReporter(void* ctx, ProgressReporter f) {
+    setProgressReporter(ctx, f);
+}
+
+void* CreateTestSet(int) {
+    return guarded<void*>(__func__, nullptr, [] { return new CTestSet; });
+}
+
+void FreeTestSet(void* ts) {
+    delete static_cast<CTestSet*>(ts);
+}
+
+int ParseTest(void* ts, const char* name, const char* text) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t) return 0;
+    return guarded(__func__, 0, [&] {
+        if (name) t->testname.set(name);
+        return parseScript(*t, text ? text : "");
+    });
+}
+
+int ParseGeneralParam(void* ts, const char* name, const char* value) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !name) return 0;
+    return guarded(__func__, 0, [&] { return setOption(*t, name, value ? value : ""); });
+}
+
+int SetProperty(void* ts, const char* nameEqualsValue) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !nameEqualsValue) return 0;
+    return guarded(__func__, 0, [&] {
+        std::string text   = nameEqualsValue;
+        std::size_t equals = text.find('=');
+        if (equals == std::string::npos) return 0;
+        text[equals] = '\0';
+        return setOption(*t, text.c_str(), text.c_str() + equals + 1);
+    });
+}
+
+int RunTest(void* ts) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t) return 0;
+    return guarded(__func__, 0, [&] {
+        t->abortflag = 0;
+        t->made      = 0;
+        t->sent      = 0;
+        if (!checkSequences(*t)) return 0;
+        return t->made > 0 ? 1 : 0;
+    });
+}
+
+int AbortRun(void* ts) {
+    CTestSet* t = testSetOf(ts, __func__);
+    return t ? t->abortflag.exchange(1) : 0;
+}
+
+int CleanHX(void* ts) {
+    testSetOf(ts, __func__);
+    return 0;
+}
+
+void* GetResults(void* ts, int) {
+    testSetOf(ts, __func__);
+    return nullptr;
+}
+
+intptr_t GetInfo(void* ts, TorvexInfo* info) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !info) return 0;
+    return guarded<intptr_t>(__func__, 0, [&] { return describeResults(*t, *info); });
+}
+
+int SaveResults(void* ts, void*, OutFunc, void*) {
+    testSetOf(ts, __func__);
+    return 0;
+}
+
+char SaveResultsToFile(void* ts, const char* text) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t) return 0;
+    return guarded<char>(__func__, 0, [&] { return saveResultsToFile(*t, text) ? 1 : 0; });
+}
+
+int GetCoreVersion(char* buffer) {
+    if (!buffer) return 0;
+    return std::sprintf(buffer, "%s date Jun  4 2003", "2.0");
+}
+
+int ParseCommandLine(void* ts, int argc, char** argv) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || (argc > 0 && !argv)) return 0;
+    return guarded(__func__, 0, [&] { return parseCommandLine(*t, argc, argv); });
+}
+
+unsigned long long Calculate3DArrayMemoryAmount(const char* script) {
+    return guarded(__func__, 0ull, [&] {
+        CTestSet t;
+        t.testname.set("test");
+        parseScript(t, script ? script : "");
+        std::uint32_t perIteration = 4u * static_cast<std::uint32_t>(t.testcount);
+        return static_cast<unsigned long long>(static_cast<std::uint64_t>(perIteration) *
+                                               static_cast<std::int64_t>(t.requests) *
+                                               static_cast<std::int64_t>(t.clients));
+    });
+}
+
+// The two functions that are also known by their decorated names. The linker reads '@' in a
+// symbol name as a version, so they get same-length placeholder names here that the build
+// renames in the finished library (see engine/tools/rename-exports.cpp).
+__attribute__((visibility("default"), alias("SaveResultsToFile"))) char
+decoratedSaveResultsToFile(void*, const char*) __asm__("_SaveResultsToFile_8");
+__attribute__((visibility("default"), alias("Calculate3DArrayMemoryAmount"))) unsigned long long
+decoratedCalculate3DArrayMemoryAmount(const char*) __asm__("_Calculate3DArrayMemoryAmount_4");
+
+} // extern "C"

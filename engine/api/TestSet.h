@@ -1,0 +1,108 @@
+#pragma once
+
+#include "api/FixedText.h"
+#include "api/NameTable.h"
+#include "api/OptionRecord.h"
+#include "api/TextBuffer.h"
+#include "script/RequestDefinition.h"
+#include "script/SequenceList.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace torvex {
+
+// One loaded test: its general options, request definitions, sequences, header lines, inline
+// script text, global variables and run state. The option records point into this object, so it
+// never moves.
+class CTestSet {
+public:
+    CTestSet();
+    CTestSet(const CTestSet&)            = delete;
+    CTestSet& operator=(const CTestSet&) = delete;
+
+    // True when a script drives the virtual users instead of the sequences.
+    bool scriptMode() const { return !script.empty(); }
+
+    FixedText<256> testname;
+    FixedText<256> server{"localhost"};
+    FixedText<512> uri{"/"};
+    FixedText<256> outfile{"%n-%s-%cx%r.xls"};
+    int method              = 0; // 0 GET, 1 POST
+    int delay               = 0; // milliseconds
+    int port                = 80;
+    int clients             = 1;
+    int requests            = 1;
+    int definitioncount     = 0;
+    int initcount           = 0;
+    int testcount           = 0;
+    int finalcount          = 0;
+    int httpver             = 1;
+    int sslver              = 1;
+    int maxtime             = 0; // seconds; 0: no limit
+    int maxrequests         = 0; // 0: no limit
+    int abortseq            = 1;
+    int noredir             = 0;
+    int secure              = 0;
+    int proxyemulation      = 0;
+    int softdelay           = 0;
+    int sumredirecttime     = 1;
+    int ignoreerrors        = 1;
+    int nodetails           = 0;
+    int nowait              = 0;
+    int maxspeed            = 0; // bits per second; 0: no limit
+    int exacttiminginterval = 1000;
+    // Errors of the run by class: HTTP, network, content, time-out.
+    std::array<std::atomic<int>, 4> errorcounts{};
+    int reportinfo   = 1;
+    int keepalive    = 0;
+    int appendresult = 0;
+    int summarytimes = 1;
+    int timeout      = 30; // seconds
+    FixedText<9> httperrorsymbol{"HTTPERR"};
+    FixedText<9> socketerrorsymbol{"NETERR"};
+    FixedText<9> failerrorsymbol{"FAIL"};
+    FixedText<9> timeouterrorsymbol{"TIMEOUT"};
+    int showbadresults = 1;
+    int elapsed        = 0;    // milliseconds of the last run
+    double round       = 10.0; // milliseconds
+    int delaystart     = 1;    // milliseconds
+    int timestamp      = 0;
+    FixedText<64> projectname;
+    FixedText<64> description;
+    FixedText<270> logdir;
+    FixedText<270> reportdir;
+    std::int32_t starttime = 0; // calendar seconds
+    std::int32_t endtime   = 0;
+    FixedText<32> proxymask{"192.168.$C2.$C1"};
+    FixedText<256> script;
+    FixedText<256> endofscript{"[/script]"};
+    std::unique_ptr<TextBuffer> scripttext;
+    NameTable<OptionRecord> options;
+    FixedText<256> proxy;
+    int proxynocache = 0;
+    FixedText<256> authorization;
+    int timingmode = 0;
+    NameTable<RequestDefinition> definitions;
+    SequenceList initsequence;
+    SequenceList testsequence;
+    SequenceList finalsequence;
+    SequenceList headerlines;
+    int listcounter = 0;
+    // Responses of the run per HTTP status code.
+    std::array<std::atomic<int>, 1000> statuscounts{};
+    std::atomic<int> made{0}; // test-sequence requests completed
+    std::atomic<int> sent{0}; // requests sent, redirects included
+    int log = 0;
+    NameTable<std::string> globalvariables;
+    std::atomic<int> abortflag{0};
+    int objectiveid = 0;
+    int customproxy = 1;
+    int bypassproxy = 1;
+    FixedText<512> proxyexceptions;
+};
+
+} // namespace torvex

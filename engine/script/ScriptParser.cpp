@@ -1,0 +1,347 @@
+#include "script/ScriptParser.h"
+
+#include "api/Options.h"
+#include "api/Output.h"
+#include "api/TestSet.h"
+#include "script/LineReader.h"
+
+#include <cctype>
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <strings.h>
+
+namespace torvex {
+namespace {
+
+enum class State {
+    general,
+    initialSequence,
+    testSequence,
+    finalSequence,
+    includes,
+    header,
+    script,
+    request,
+};
+
+// Includes deeper than this are taken for a loop of files including each other.
+constexpr int maxIncludeDepth              = 32;
+constexpr std::size_t maxSectionName       = 255;
+constexpr std::size_t maxRequestOptionLine = 511;
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// Case-insensitive search for `needle` in `text` from `from`.
+std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
+    for (std::size_t i = from; i + needle.size() <= text.size(); ++i)
+        if (equalsIgnoringCase(text.substr(i, needle.size()), needle)) return i;
+    return std::string_view::npos;
+}
+
+// The leading decimal number of `value`, 0 when it starts otherwise.
+int leadingNumber(std::string_view value) {
+    long long n = 0;
+    for (char c : value) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) break;
+        n = std::min<long long>(n * 10 + (c - '0'), INT_MAX);
+    }
+    return static_cast<int>(n);
+}
+
+// A "name=value" line: the name without the spaces before '=', the value as it stands.
+struct Assignment {
+    std::string name;
+    std::string_view value;
+};
+
+Assignment splitAssignment(std::string_view line) {
+    std::size_t equals    = line.find('=');
+    std::string_view name = line.substr(0, equals);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    std::string_view value =
+        equals == std::string_view::npos ? std::string_view{} : line.substr(equals + 1);
+    return {std::string(name), value};
+}
+
+// A sequence line "req_3($delay=0)" names req_3 with the arguments "$delay=0)".
+SequenceEntry sequenceEntry(std::string_view line) {
+    std::size_t paren = line.find('(');
+    if (paren == std::string_view::npos) return {std::string(line), std::nullopt};
+    return {std::string(line.substr(0, paren)), std::string(line.substr(paren + 1))};
+}
+
+class ScriptParser {
+public:
+    ScriptParser(CTestSet& t, int depth) : t_(t), depth_(depth) {}
+
+    int parse(std::string_view text);
+
+private:
+    bool substituteGlobals(std::string& line);
+    bool handle(std::string_view line);
+    bool section(std::string_view line);
+    bool defineRequest(std::string_view name);
+    bool general(std::string_view line);
+    void testSequenceLine(std::string_view line);
+    bool include(std::string_view path);
+    bool requestLine(std::string_view line);
+    bool requestOption(std::string_view line);
+
+    CTestSet& t_;
+    int depth_;
+    State state_                = State::general;
+    int lineNumber_             = 0;
+    bool testSequenceGiven_     = false;
+    RequestDefinition* current_ = nullptr;
+};
+
+int ScriptParser::parse(std::string_view text) {
+    t_.initsequence.setTailOpen(false);
+    t_.testsequence.setTailOpen(false);
+    t_.finalsequence.setTailOpen(false);
+    t_.headerlines.setTailOpen(true);
+    t_.initcount = t_.testcount = t_.finalcount = 0;
+
+    LineReader reader(text);
+    std::string_view raw;
+    std::string line;
+    while (reader.next(raw)) {
+        ++lineNumber_;
+        if (raw.empty() || raw.front() == ';') continue;
+        line.assign(raw);
+        if (!substituteGlobals(line) || !handle(line)) return 0;
+    }
+    return 1;
+}
+
+// Replaces every $gvar(name) and $gvar(name,default) by the global variable's value, its default,
+// or nothing. Inserted text is not scanned again.
+bool ScriptParser::substituteGlobals(std::string& line) {
+    static constexpr std::string_view opener = "$gvar(";
+    std::size_t at                           = 0;
+    while ((at = findIgnoringCase(line, opener, at)) != std::string::npos) {
+        std::size_t nameStart = at + opener.size();
+        std::size_t nameEnd   = line.find_first_of("),", nameStart);
+        if (nameEnd == std::string::npos) {
+            message("Syntax error in this line: %s\n", line.c_str());
+            return false;
+        }
+        std::string name = line.substr(nameStart, nameEnd - nameStart);
+        std::string replacement;
+        std::size_t end = nameEnd; // the closing ')', or the end of the line
+        if (line[nameEnd] == ',') {
+            end         = std::min(line.find(')', nameEnd + 1), line.size());
+            replacement = line.substr(nameEnd + 1, end - nameEnd - 1);
+        }
+        if (const std::string* value = t_.globalvariables.find(name.c_str())) replacement = *value;
+        line.replace(at, std::min(end + 1, line.size()) - at, replacement);
+        at += replacement.size();
+        if (line.size() > LineReader::maxLength) line.resize(LineReader::maxLength);
+    }
+    return true;
+}
+
+bool ScriptParser::handle(std::string_view line) {
+    if (state_ == State::script) {
+        if (line == t_.endofscript.view()) {
+            state_ = State::general;
+            return true;
+        }
+        if (!t_.scripttext) t_.scripttext = std::make_unique<TextBuffer>(2048);
+        t_.scripttext->append(line);
+        t_.scripttext->append("\n");
+        return true;
+    }
+    if (!line.empty() && line.front() == '[') return section(line);
+
+    switch (state_) {
+    case State::general:
+        return general(line);
+    case State::initialSequence:
+        t_.initsequence.append(sequenceEntry(line));
+        ++t_.initcount;
+        return true;
+    case State::testSequence:
+        testSequenceLine(line);
+        return true;
+    case State::finalSequence:
+        t_.finalsequence.append(sequenceEntry(line));
+        ++t_.finalcount;
+        return true;
+    case State::includes:
+        return include(line);
+    case State::header:
+        t_.headerlines.append({std::string(line), std::nullopt});
+        return true;
+    case State::request:
+        return requestLine(line);
+    case State::script:
+        break;
+    }
+    return true;
+}
+
+bool ScriptParser::section(std::string_view line) {
+    if (line.size() >= 2 && line.back() == ']') line = line.substr(1, line.size() - 2);
+    static const struct {
+        std::string_view keyword;
+        State state;
+    } keywords[] = {
+        {"general", State::general},      {"initseq", State::initialSequence},
+        {"testseq", State::testSequence}, {"finalseq", State::finalSequence},
+        {"includes", State::includes},    {"header", State::header},
+        {"script", State::script},
+    };
+    for (const auto& k : keywords) {
+        if (equalsIgnoringCase(line, k.keyword)) {
+            state_ = k.state;
+            return true;
+        }
+    }
+    return defineRequest(line.substr(0, utf8PrefixLength(line, maxSectionName)));
+}
+
+bool ScriptParser::defineRequest(std::string_view sectionName) {
+    ++t_.definitioncount;
+    std::string name(sectionName);
+    if (t_.definitions.find(name.c_str())) {
+        message("Duplicate request definition: %s\n", name.c_str());
+        return false;
+    }
+    RequestDefinition definition;
+    definition.name      = name;
+    definition.uri       = t_.uri.c_str();
+    definition.port      = t_.port;
+    definition.method    = t_.method;
+    definition.delaymin  = t_.delay;
+    definition.keepalive = t_.keepalive;
+    current_             = &t_.definitions.insert(name.c_str(), std::move(definition));
+    state_               = State::request;
+
+    if (!testSequenceGiven_) {
+        t_.testsequence.append(sequenceEntry(name));
+        ++t_.testcount;
+    }
+    return true;
+}
+
+bool ScriptParser::general(std::string_view line) {
+    Assignment a = splitAssignment(line);
+    for (char& c : a.name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return setOption(t_, a.name.c_str(), std::string(a.value).c_str()) != 0;
+}
+
+// The first [testseq] line of a parse replaces the test sequence built from the definitions.
+void ScriptParser::testSequenceLine(std::string_view line) {
+    if (!testSequenceGiven_) {
+        t_.testsequence.clear();
+        t_.testcount       = 0;
+        testSequenceGiven_ = true;
+    }
+    t_.testsequence.append(sequenceEntry(line));
+    ++t_.testcount;
+}
+
+// An included file is parsed on its own; a sequence it fills restarts on the including script's
+// next entry, a sequence it leaves alone keeps the including script's entries and count.
+bool ScriptParser::include(std::string_view pathText) {
+    std::string path(pathText);
+    if (depth_ >= maxIncludeDepth) {
+        message("Too many nested includes at %s\n", path.c_str());
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        message("Cannot open file %s\n", path.c_str());
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    text.resize(std::char_traits<char>::length(text.c_str())); // a script ends at a NUL byte
+
+    struct Saved {
+        SequenceList& list;
+        int& count;
+        bool tailOpen;
+        int value;
+    } saved[] = {
+        {t_.initsequence, t_.initcount, t_.initsequence.tailOpen(), t_.initcount},
+        {t_.testsequence, t_.testcount, t_.testsequence.tailOpen(), t_.testcount},
+        {t_.finalsequence, t_.finalcount, t_.finalsequence.tailOpen(), t_.finalcount},
+    };
+    if (!ScriptParser(t_, depth_ + 1).parse(text)) return false;
+    for (Saved& s : saved) {
+        if (s.count > 0) {
+            s.list.setTailOpen(false);
+        } else {
+            s.list.setTailOpen(s.tailOpen);
+            s.count = s.value;
+        }
+    }
+    return true;
+}
+
+bool ScriptParser::requestLine(std::string_view line) {
+    if (line.starts_with("$$")) {
+        line.remove_prefix(1);
+    } else if (!line.empty() && line.front() == '$') {
+        if (line.find('=') == std::string_view::npos) return true;
+        if (requestOption(line)) return true;
+    }
+
+    Assignment a = splitAssignment(line);
+    if (equalsIgnoringCase(a.name, "$header")) {
+        if (!current_->headers) current_->headers = std::make_unique<TextBuffer>(128);
+        current_->headers->append(a.value);
+        current_->headers->append("\r\n");
+        return true;
+    }
+    message("Line %d: request parameters and checks are not supported by this engine yet: %s\n",
+            lineNumber_, std::string(line).c_str());
+    return false;
+}
+
+// Request options set a field of the current definition; false for any other name.
+bool ScriptParser::requestOption(std::string_view line) {
+    line                   = line.substr(0, utf8PrefixLength(line, maxRequestOptionLine));
+    std::size_t equals     = line.find('=');
+    std::string_view name  = line.substr(0, equals);
+    std::string_view value = line.substr(equals + 1);
+    RequestDefinition& d   = *current_;
+
+    if (equalsIgnoringCase(name, "$uri"))
+        d.uri = value;
+    else if (equalsIgnoringCase(name, "$server"))
+        d.server = std::string(value);
+    else if (equalsIgnoringCase(name, "$port"))
+        d.port = leadingNumber(value);
+    else if (equalsIgnoringCase(name, "$method"))
+        d.method = equalsIgnoringCase(value, "get") ? 0 : 1;
+    else if (equalsIgnoringCase(name, "$keepalive"))
+        d.keepalive = leadingNumber(value);
+    else if (equalsIgnoringCase(name, "$delay")) {
+        d.delaymin       = leadingNumber(value);
+        std::size_t dash = value.find('-');
+        d.delaymax = dash == std::string_view::npos ? 0 : leadingNumber(value.substr(dash + 1));
+    } else if (equalsIgnoringCase(name, "$secure"))
+        d.secure = leadingNumber(value);
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+int parseScript(CTestSet& t, std::string_view text) {
+    try {
+        return ScriptParser(t, 0).parse(text);
+    } catch (...) {
+        message("FATAL EXCEPTION ARISES WHILE LOADING TEST!\n");
+        return 0;
+    }
+}
+
+} // namespace torvex

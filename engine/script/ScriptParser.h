@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string_view>
+
+namespace torvex {
+
+class CTestSet;
+
+// Reads a test script into the test set: general options, request definitions, the three
+// sequences, header lines, includes and inline script text. Returns 1 when the whole text was
+// read and 0 at the first error, after its message; what was read before the error stays.
+int parseScript(CTestSet& testSet, std::string_view text);
+
+} // namespace torvex

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and demonstrating Torvex needs.
+# Safe to run again: it only calls apt-get when a package is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake pkg-config locales
+    # engine
+    libssl-dev
+    # console runner
+    libcli11-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+    sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# A package list older than a day may name versions the mirror no longer has.
+if [ -z "$(find /var/lib/apt/lists -maxdepth 1 -name '*Packages*' -mtime -1 2>/dev/null | head -n 1)" ]; then
+    $sudo apt-get update -q
+fi
+if ! $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    $sudo apt-get update -q
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
