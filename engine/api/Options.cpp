@@ -1,12 +1,13 @@
 #include "api/Options.h"
 
+#include "api/LeadingNumber.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
 #include "http/SystemProxy.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
@@ -17,14 +18,6 @@ namespace {
 
 bool startsWithDigit(const char* value) {
     return std::isdigit(static_cast<unsigned char>(*value));
-}
-
-// The leading decimal number of `value` ("12ab" gives 12), held at INT_MAX when it is larger.
-int leadingNumber(const char* value) {
-    long long n = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*value)); ++value)
-        n = std::min<long long>(n * 10 + (*value - '0'), INT_MAX);
-    return static_cast<int>(n);
 }
 
 // Floating-point values always use a dot, whatever the user's locale: switching the process

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace torvex {
 namespace {
@@ -41,6 +42,14 @@ Callbacks& callbacks() {
     return instance;
 }
 
+// A consistent copy of one callback and its context, taken under the lock and called outside it.
+template <typename Function>
+std::pair<Function, void*> current(Function Callbacks::*function, void* Callbacks::*context) {
+    Callbacks& c = callbacks();
+    std::lock_guard guard(c.lock);
+    return {c.*function, c.*context};
+}
+
 } // namespace
 
 void setOutputFunction(void* ctx, OutFunc f) {
@@ -70,26 +79,12 @@ void message(const char* format, ...) {
     while (length > 0 && text[length - 1] == '\n') --length;
     text[length] = '\0';
 
-    OutFunc output;
-    void* context;
-    {
-        Callbacks& c = callbacks();
-        std::lock_guard guard(c.lock);
-        output  = c.output;
-        context = c.outputContext;
-    }
+    auto [output, context] = current(&Callbacks::output, &Callbacks::outputContext);
     output(context, text);
 }
 
 void reportProgress(int done, int total) {
-    ProgressReporter progress;
-    void* context;
-    {
-        Callbacks& c = callbacks();
-        std::lock_guard guard(c.lock);
-        progress = c.progress;
-        context  = c.progressContext;
-    }
+    auto [progress, context] = current(&Callbacks::progress, &Callbacks::progressContext);
     progress(context, done, total);
 }
 

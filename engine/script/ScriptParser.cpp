@@ -1,14 +1,15 @@
 #include "script/ScriptParser.h"
 
+#include "api/LeadingNumber.h"
 #include "api/Options.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
+#include "api/WholeFile.h"
 #include "script/LineReader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <strings.h>
 
@@ -40,16 +41,6 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std
     for (std::size_t i = from; i + needle.size() <= text.size(); ++i)
         if (equalsIgnoringCase(text.substr(i, needle.size()), needle)) return i;
     return std::string_view::npos;
-}
-
-// The leading decimal number of `value`, 0 when it starts otherwise.
-int leadingNumber(std::string_view value) {
-    long long n = 0;
-    for (char c : value) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) break;
-        n = std::min<long long>(n * 10 + (c - '0'), INT_MAX);
-    }
-    return static_cast<int>(n);
 }
 
 // A "name=value" line: the name without the spaces before '=', the value as it stands.
@@ -140,7 +131,8 @@ bool ScriptParser::substituteGlobals(std::string& line) {
         if (const std::string* value = t_.globalvariables.find(name.c_str())) replacement = *value;
         line.replace(at, std::min(end + 1, line.size()) - at, replacement);
         at += replacement.size();
-        if (line.size() > LineReader::maxLength) line.resize(LineReader::maxLength);
+        if (line.size() > LineReader::maxLength)
+            line.resize(utf8PrefixLength(line, LineReader::maxLength));
     }
     return true;
 }
@@ -254,13 +246,12 @@ bool ScriptParser::include(std::string_view pathText) {
         message("Too many nested includes at %s\n", path.c_str());
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::optional<std::string> text = readWholeFile(path);
+    if (!text) {
         message("Cannot open file %s\n", path.c_str());
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    text.resize(std::char_traits<char>::length(text.c_str())); // a script ends at a NUL byte
+    text->resize(std::char_traits<char>::length(text->c_str())); // a script ends at a NUL byte
 
     struct Saved {
         SequenceList& list;
@@ -272,7 +263,7 @@ bool ScriptParser::include(std::string_view pathText) {
         {t_.testsequence, t_.testcount, t_.testsequence.tailOpen(), t_.testcount},
         {t_.finalsequence, t_.finalcount, t_.finalsequence.tailOpen(), t_.finalcount},
     };
-    if (!ScriptParser(t_, depth_ + 1).parse(text)) return false;
+    if (!ScriptParser(t_, depth_ + 1).parse(*text)) return false;
     for (Saved& s : saved) {
         if (s.count > 0) {
             s.list.setTailOpen(false);

@@ -55,7 +55,7 @@ TEST(CommandLine, AnOptionWithoutEqualsStopsTheParse) {
     CTestSet t;
     EXPECT_EQ(parse(t, {"-a=1", "-verbose", "-b=2"}), 0);
     EXPECT_EQ(out.only(), "Invalid command line option -verbose!");
-    EXPECT_EQ(global(t, "a"), "1");    // before the bad one: applied
+    EXPECT_EQ(global(t, "a"), "1");      // before the bad one: applied
     EXPECT_EQ(global(t, "b"), "<none>"); // after it: not looked at
 }
 

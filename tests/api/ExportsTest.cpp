@@ -20,14 +20,18 @@ struct TestSetDeleter {
 };
 using TestSetHandle = std::unique_ptr<void, TestSetDeleter>;
 
-TestSetHandle newTestSet() { return TestSetHandle(CreateTestSet(0)); }
+TestSetHandle newTestSet() {
+    return TestSetHandle(CreateTestSet(0));
+}
 
-torvex::CTestSet& internals(const TestSetHandle& ts) { return *static_cast<torvex::CTestSet*>(ts.get()); }
+torvex::CTestSet& internals(const TestSetHandle& ts) {
+    return *static_cast<torvex::CTestSet*>(ts.get());
+}
 
 } // namespace
 
 TEST(Exports, FreshTestSetHasTheDocumentedDefaults) {
-    TestSetHandle ts = newTestSet();
+    TestSetHandle ts          = newTestSet();
     const torvex::CTestSet& t = internals(ts);
     EXPECT_STREQ(t.server.c_str(), "localhost");
     EXPECT_STREQ(t.uri.c_str(), "/");

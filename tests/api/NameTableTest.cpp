@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-using torvex::NameTable;
 using torvex::nameHash;
+using torvex::NameTable;
 
 namespace {
 

@@ -64,12 +64,15 @@ const IntegerOption integerOptions[] = {
 
 // Every text option with its longest accepted value.
 const std::pair<const char*, int> textOptions[] = {
-    {"server", 255},          {"proxymask", 31},          {"httperrorsymbol", 8},
-    {"socketerrorsymbol", 8}, {"failerrorsymbol", 8},     {"timeouterrorsymbol", 8},
-    {"uri", 511},             {"outfile", 255},           {"scriptfile", 255},
-    {"script", 255},          {"proxy", 255},             {"projectname", 63},
-    {"description", 63},      {"endofscript", 255},       {"authorization", 255},
-    {"logdir", 269},          {"reportdir", 269},         {"proxyexceptions", 511},
+    {"server", 255},        {"proxymask", 31},
+    {"httperrorsymbol", 8}, {"socketerrorsymbol", 8},
+    {"failerrorsymbol", 8}, {"timeouterrorsymbol", 8},
+    {"uri", 511},           {"outfile", 255},
+    {"scriptfile", 255},    {"script", 255},
+    {"proxy", 255},         {"projectname", 63},
+    {"description", 63},    {"endofscript", 255},
+    {"authorization", 255}, {"logdir", 269},
+    {"reportdir", 269},     {"proxyexceptions", 511},
 };
 
 } // namespace
@@ -119,14 +122,15 @@ TEST(Options, IntegersNeedALeadingDigit) {
         EXPECT_EQ(setOption(t, "clients", bad), 0) << bad;
         EXPECT_EQ(t.clients, INT_MAX) << bad;
     }
-    EXPECT_EQ(out.messages(), std::vector<std::string>(5, "Integer number expected as a value of clients"));
+    EXPECT_EQ(out.messages(),
+              std::vector<std::string>(5, "Integer number expected as a value of clients"));
 }
 
 TEST(Options, FlagsTakeWordsOrTheirFirstDigit) {
     CapturedOutput out;
     CTestSet t;
-    const std::pair<const char*, int> accepted[] = {
-        {"Yes", 1}, {"OFF", 0}, {"1abc", 1}, {"0", 0}, {"on", 1}, {"NO", 0}, {"0yes", 0}};
+    const std::pair<const char*, int> accepted[] = {{"Yes", 1}, {"OFF", 0}, {"1abc", 1}, {"0", 0},
+                                                    {"on", 1},  {"NO", 0},  {"0yes", 0}};
     for (auto [value, expected] : accepted) {
         t.keepalive = 7;
         EXPECT_EQ(setOption(t, "keepalive", value), 1) << value;
@@ -137,8 +141,8 @@ TEST(Options, FlagsTakeWordsOrTheirFirstDigit) {
         EXPECT_EQ(setOption(t, "keepalive", bad), 0) << bad;
         EXPECT_EQ(t.keepalive, 1) << bad; // refused values change nothing
     }
-    EXPECT_EQ(out.messages(),
-              std::vector<std::string>(5, "Only 0,no,off,1,yes,on expected as a value of keepalive"));
+    EXPECT_EQ(out.messages(), std::vector<std::string>(
+                                  5, "Only 0,no,off,1,yes,on expected as a value of keepalive"));
 }
 
 TEST(Options, MethodsZeroOneAndFloatingPoint) {
@@ -171,11 +175,11 @@ TEST(Options, MethodsZeroOneAndFloatingPoint) {
 
 TEST(Options, DecimalPointIsADotWhateverTheLocale) {
     // Build a German locale (decimal comma) in a private folder and switch to it.
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("torvex-locale-" + std::to_string(::getpid()));
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("torvex-locale-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    std::string build = "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() +
-                        "' >/dev/null 2>&1";
+    std::string build =
+        "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
     if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
     ::setenv("LOCPATH", folder.c_str(), 1);
     ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);

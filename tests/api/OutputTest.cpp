@@ -18,7 +18,8 @@ TEST(Output, TrailingLineFeedsGoButCarriageReturnsStay) {
     message("x\r\n");
     message("inner\nline");
     message("%s=%d", "clients", 5);
-    EXPECT_EQ(out.messages(), (std::vector<std::string>{"Line", "x\r", "inner\nline", "clients=5"}));
+    EXPECT_EQ(out.messages(),
+              (std::vector<std::string>{"Line", "x\r", "inner\nline", "clients=5"}));
 }
 
 TEST(Output, LongMessagesAreCutAtACharacterBoundary) {
