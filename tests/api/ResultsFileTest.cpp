@@ -2,6 +2,7 @@
 
 #include "api/Output.h"
 #include "api/TestSet.h"
+#include "support/CapturedOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -42,13 +43,11 @@ std::string contents(const std::filesystem::path& path) {
 class ResultsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        torvex::setOutputFunction(this, &ResultsFile::collect);
         t.clients  = 10;
         t.requests = 5;
         t.server.set("www");
     }
     void TearDown() override {
-        torvex::setOutputFunction(nullptr, nullptr);
         if (!dir.empty()) std::filesystem::remove_all(dir);
     }
 
@@ -66,14 +65,8 @@ protected:
     }
 
     CTestSet t;
-    std::vector<std::string> messages;
+    torvex::test::CapturedOutput out; // the engine's messages during the test
     std::filesystem::path dir;
-
-private:
-    static int collect(void* ctx, const char* text) {
-        static_cast<ResultsFile*>(ctx)->messages.emplace_back(text);
-        return 0;
-    }
 };
 
 TEST_F(ResultsFile, DefaultTemplateNamesTheScenarioServerUsersAndIterations) {
@@ -83,7 +76,7 @@ TEST_F(ResultsFile, DefaultTemplateNamesTheScenarioServerUsersAndIterations) {
     EXPECT_EQ(resultsFileName(t, localTime(2024, 3, 7, 9, 5, 3)), "shop-www-10x5.xls");
     t.testname.set("");
     EXPECT_EQ(resultsFileName(t, localTime(2024, 3, 7, 9, 5, 3)), "-www-10x5.xls");
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(ResultsFile, ExpandsEveryMacro) {
@@ -96,7 +89,7 @@ TEST_F(ResultsFile, ExpandsEveryMacro) {
     EXPECT_EQ(name("%d.%m.%y %t", localTime(2000, 1, 1, 0, 0, 0)), "01.01.2000 000000");
     EXPECT_EQ(name("plain.txt"), "plain.txt");
     EXPECT_EQ(name("100%%%%"), "100%%");
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(ResultsFile, NameAndExtensionComeFromTheFileNameOnly) {
@@ -111,12 +104,12 @@ TEST_F(ResultsFile, NameAndExtensionComeFromTheFileNameOnly) {
 
 TEST_F(ResultsFile, UnknownMacrosAreDroppedWithAWarning) {
     EXPECT_EQ(name("%q.xls"), ".xls");
-    EXPECT_EQ(messages,
+    EXPECT_EQ(out.messages(),
               std::vector<std::string>{"Warning: unknown macro %q in outfile template ignored!"});
     // Macros are case-sensitive: %C is not %c.
-    messages.clear();
+    out.clear();
     EXPECT_EQ(name("a%Cb%c"), "ab10");
-    EXPECT_EQ(messages,
+    EXPECT_EQ(out.messages(),
               std::vector<std::string>{"Warning: unknown macro %C in outfile template ignored!"});
 }
 
@@ -133,7 +126,7 @@ TEST_F(ResultsFile, SavingReplacesOrAppendsInTheReportFolder) {
     t.appendresult = 1;
     EXPECT_TRUE(saveResultsToFile(t, "third"));
     EXPECT_EQ(contents(file), "second\r\nline\nthird");
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
     // Only the one file was made: the trailing slashes did not end up in a different path.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
                             std::filesystem::directory_iterator()),
@@ -146,7 +139,7 @@ TEST_F(ResultsFile, NothingIsWrittenWithoutAReportFolder) {
     EXPECT_FALSE(saveResultsToFile(t, "text"));
     EXPECT_FALSE(std::filesystem::exists(outfile));
     EXPECT_FALSE(std::filesystem::exists("/" + outfile));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(ResultsFile, AFileThatCannotBeOpenedIsReported) {
@@ -154,7 +147,7 @@ TEST_F(ResultsFile, AFileThatCannotBeOpenedIsReported) {
     t.reportdir.set(missing);
     t.outfile.set("out.txt");
     EXPECT_FALSE(saveResultsToFile(t, "text"));
-    EXPECT_EQ(messages,
+    EXPECT_EQ(out.messages(),
               std::vector<std::string>{"Failed to open results file: " + missing + "/out.txt!"});
     EXPECT_FALSE(std::filesystem::exists(missing));
 }

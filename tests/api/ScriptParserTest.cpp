@@ -3,6 +3,7 @@
 #include "api/Output.h"
 #include "api/TestSet.h"
 #include "script/LineReader.h"
+#include "support/CapturedOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -58,9 +59,6 @@ TEST(ScriptParserLineReader, SplitsTrimsAndCutsLines) {
 
 class ScriptParser : public ::testing::Test {
 protected:
-    void SetUp() override { torvex::setOutputFunction(this, &ScriptParser::collect); }
-    void TearDown() override { torvex::setOutputFunction(nullptr, nullptr); }
-
     int parse(std::string_view text) { return torvex::parseScript(t, text); }
     RequestDefinition& definition(const char* name) {
         RequestDefinition* d = t.definitions.find(name);
@@ -77,13 +75,7 @@ protected:
     }
 
     CTestSet t;
-    std::vector<std::string> messages;
-
-private:
-    static int collect(void* ctx, const char* text) {
-        static_cast<ScriptParser*>(ctx)->messages.emplace_back(text);
-        return 0;
-    }
+    torvex::test::CapturedOutput out; // the engine's messages during the test
 };
 
 TEST_F(ScriptParser, ReadsGeneralOptionsWithAndWithoutSectionAndSkipsComments) {
@@ -95,18 +87,18 @@ TEST_F(ScriptParser, ReadsGeneralOptionsWithAndWithoutSectionAndSkipsComments) {
     EXPECT_EQ(t.port, 8080);
     EXPECT_EQ(t.server.view(), "example.test");
     EXPECT_EQ(t.definitioncount, 0);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(ScriptParser, RefusedAndUnknownGeneralOptionsStopTheParse) {
     // The value " 30" starts with a space, which an integer option refuses.
     EXPECT_EQ(parse("timeout = 30\nclients=4\n"), 0);
-    EXPECT_EQ(messages, Lines{"Integer number expected as a value of timeout"});
+    EXPECT_EQ(out.messages(), Lines{"Integer number expected as a value of timeout"});
     EXPECT_EQ(t.clients, 1);
 
-    messages.clear();
+    out.clear();
     EXPECT_EQ(parse("requests=2\nnosuchoption=1\nclients=4\n"), 0);
-    EXPECT_TRUE(messages.empty()); // unknown names fail silently
+    EXPECT_TRUE(out.empty()); // unknown names fail silently
     EXPECT_EQ(t.requests, 2);
     EXPECT_EQ(t.clients, 1);
 }
@@ -162,12 +154,12 @@ TEST_F(ScriptParser, LaterParsesReplaceSequencesTheyWriteAndAccumulateTheRest) {
     EXPECT_EQ(t.finalcount, 1);
 
     EXPECT_EQ(parse("[r1]\n"), 0);
-    EXPECT_EQ(messages, Lines{"Duplicate request definition: r1"});
+    EXPECT_EQ(out.messages(), Lines{"Duplicate request definition: r1"});
 }
 
 TEST_F(ScriptParser, DuplicateDefinitionFailsAndKeepsWhatWasReadBefore) {
     EXPECT_EQ(parse("clients=5\n[a]\n$uri=/a\n[a]\nrequests=9\n"), 0);
-    EXPECT_EQ(messages, Lines{"Duplicate request definition: a"});
+    EXPECT_EQ(out.messages(), Lines{"Duplicate request definition: a"});
     EXPECT_EQ(t.definitioncount, 2);
     EXPECT_EQ(definition("a").uri, "/a");
     EXPECT_EQ(t.clients, 5);
@@ -191,7 +183,7 @@ TEST_F(ScriptParser, RequestOptionsSetTheirFields) {
                     "[u]\n$method=post\n$delay=x-7\n$port=none\n$uri=" +
                     std::string(600, 'u') + "\n"),
               1);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
     EXPECT_EQ(fields("r"), "uri=/path?q=1&x=a=b server=api.example.test port=8443 method=1 "
                            "delay=1000-3000 keepalive=1 secure=2");
     EXPECT_EQ(fields("s"), "uri=/s server=- port=80 method=0 delay=500-0 keepalive=0 secure=0");
@@ -239,7 +231,7 @@ TEST_F(ScriptParser, GlobalVariablesAreSubstitutedOnceFromLeftToRight) {
     EXPECT_NE(t.definitions.find("example"), nullptr);
 
     EXPECT_EQ(parse("clients=2\nX: $gvar(host\nclients=5\n"), 0);
-    EXPECT_EQ(messages, Lines{"Syntax error in this line: X: $gvar(host"});
+    EXPECT_EQ(out.messages(), Lines{"Syntax error in this line: X: $gvar(host"});
     EXPECT_EQ(t.clients, 2);
 }
 
@@ -282,7 +274,7 @@ TEST_F(ScriptParserIncludes, IncludedFilesAddOptionsDefinitionsAndHeaders) {
     EXPECT_EQ(definition("inc_req").uri, "/inc");
     EXPECT_EQ(names(t.testsequence), (Lines{"main_req", "inc_req"}));
     EXPECT_EQ(t.testcount, 2);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(ScriptParserIncludes, SequencesAnIncludeFillsRestartTheOthersContinue) {
@@ -312,22 +304,22 @@ TEST_F(ScriptParserIncludes, SequencesAnIncludeFillsRestartTheOthersContinue) {
 TEST_F(ScriptParserIncludes, FailuresOfAnIncludeFailTheIncludingParse) {
     std::string missing = (dir / "missing.tvs").string();
     EXPECT_EQ(parse("[includes]\n" + missing + "\n"), 0);
-    EXPECT_EQ(messages, Lines{"Cannot open file " + missing});
+    EXPECT_EQ(out.messages(), Lines{"Cannot open file " + missing});
 
-    messages.clear();
+    out.clear();
     std::string bad = write("bad.tvs", "[dup]\n[dup]\n");
     EXPECT_EQ(parse("[includes]\n" + bad + "\n"), 0);
-    EXPECT_EQ(messages, Lines{"Duplicate request definition: dup"});
+    EXPECT_EQ(out.messages(), Lines{"Duplicate request definition: dup"});
 
     // A file that includes itself must end in an error, not exhaust the stack.
-    messages.clear();
+    out.clear();
     std::string self = (dir / "self.tvs").string();
     write("self.tvs", "[includes]\n" + self + "\n");
     EXPECT_EQ(parse("[includes]\n" + self + "\n"), 0);
-    EXPECT_FALSE(messages.empty());
+    EXPECT_FALSE(out.empty());
 }
 
 TEST_F(ScriptParserIncludes, AFolderIsNotAScriptFile) {
     EXPECT_EQ(parse("[includes]\n" + dir.string() + "\n"), 0);
-    EXPECT_EQ(messages, Lines{"Cannot open file " + dir.string()});
+    EXPECT_EQ(out.messages(), Lines{"Cannot open file " + dir.string()});
 }

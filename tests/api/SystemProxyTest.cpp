@@ -4,6 +4,7 @@
 #include "api/Output.h"
 #include "api/TestSet.h"
 #include "script/ScriptParser.h"
+#include "support/CapturedOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,6 @@ TEST_F(SystemProxy, NoProxyBecomesTheExceptionList) {
 class SystemProxyOption : public ::testing::Test {
 protected:
     void SetUp() override {
-        torvex::setOutputFunction(this, &SystemProxyOption::collect);
         for (const char* name : variables) {
             if (const char* value = std::getenv(name)) saved[name] = value;
             unsetenv(name);
@@ -119,21 +119,14 @@ protected:
             else
                 setenv(name, it->second.c_str(), 1);
         }
-        torvex::setOutputFunction(nullptr, nullptr);
     }
 
     static constexpr const char* variables[] = {"http_proxy",  "HTTP_PROXY", "https_proxy",
                                                 "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",
                                                 "no_proxy",    "NO_PROXY"};
     std::map<std::string, std::string> saved;
-    std::vector<std::string> messages;
+    torvex::test::CapturedOutput out; // the engine's messages during the test
     CTestSet t;
-
-private:
-    static int collect(void* ctx, const char* text) {
-        static_cast<SystemProxyOption*>(ctx)->messages.emplace_back(text);
-        return 0;
-    }
 };
 
 TEST_F(SystemProxyOption, CustomProxyZeroMirrorsTheEnvironmentAfterEveryAssignment) {
@@ -165,7 +158,7 @@ TEST_F(SystemProxyOption, CustomProxyZeroMirrorsTheEnvironmentAfterEveryAssignme
     EXPECT_EQ(t.proxy.view(), "httpc://secure:8443");
     EXPECT_EQ(t.proxyexceptions.view(), "intranet");
     EXPECT_EQ(t.bypassproxy, 0);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST_F(SystemProxyOption, OnlySuccessfulAssignmentsOtherThanRateRefresh) {
@@ -182,7 +175,8 @@ TEST_F(SystemProxyOption, OnlySuccessfulAssignmentsOtherThanRateRefresh) {
     setenv("all_proxy", "socks5://gw:1080", 1);
     EXPECT_EQ(setOption(t, "nosuchoption", "1"), 0);
     EXPECT_EQ(setOption(t, "clients", "many"), 0);
-    EXPECT_EQ(messages, std::vector<std::string>{"Integer number expected as a value of clients"});
+    EXPECT_EQ(out.messages(),
+              std::vector<std::string>{"Integer number expected as a value of clients"});
     EXPECT_EQ(setOption(t, "rate", "60"), 1);
     EXPECT_EQ(t.proxy.view(), "");
 
