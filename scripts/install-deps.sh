@@ -11,7 +11,7 @@ packages=(
     # console runner
     libcli11-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
 )
 
 missing=()
