@@ -85,8 +85,9 @@ private:
     std::string item(int depth, bool& nullable) {
         static const char* const escapes[] = {".", "\\d", "\\D", "\\w", "\\W", "\\s", "\\S"};
         static const char* const anchors[] = {"^", "$", "\\b", "\\B"};
-        nullable                           = false;
-        const int kind                     = pick(depth < kMaxDepth ? 10 : 8);
+
+        nullable       = false;
+        const int kind = pick(depth < kMaxDepth ? 10 : 8);
         std::string s;
         if (kind < 4) {
             s = letter();
@@ -109,7 +110,8 @@ private:
         static const char* const members[] = {"a",   "b",   "c",   "a-b", "b-c",
                                               "a-c", "\\d", "\\w", "\\s", "\\D",
                                               "\\W", "\\S", "1",   " ",   "_"};
-        std::string s                      = chance(30) ? "[^" : "[";
+
+        std::string s = chance(30) ? "[^" : "[";
         for (int n = 1 + pick(2); n > 0; --n) {
             std::string m = members[pick(15)];
             if (mixedCase_ && m[0] >= 'a' && m[0] <= 'c' && chance(40))
@@ -122,7 +124,8 @@ private:
 
     // A quantifier, greedy or lazy, for an item; updates whether the item can match nothing.
     std::string quantifier(bool group, bool& nullable) {
-        int min = pick(3), max = min + pick(3);
+        const int min = pick(3);
+        int max       = min + pick(3);
         // Like Perl, ours ends a repeat at an iteration that matched nothing once the minimum is
         // reached; PCRE2 unrolls a bounded repeat and goes on iterating (/(|c){2,4}a/ on "cca":
         // group 1 is (2,2) for ours and Perl, (1,2) for PCRE2). Such groups get no {n,m}, m > n
@@ -132,27 +135,13 @@ private:
         // anchor of the whole pattern (/(?:x|^a){0}b/ does not match "cb"), so groups repeat at
         // least once.
         if (group) max = std::max(max, 1);
-        std::string q;
-        switch (pick(6)) {
-        case 0:
-            q = "*", min = 0;
-            break;
-        case 1:
-            q = "+", min = 1;
-            break;
-        case 2:
-            q = "?", min = 0;
-            break;
-        case 3:
-            q = "{" + std::to_string(max) + "}", min = max;
-            break;
-        case 4:
-            q = "{" + std::to_string(min) + ",}";
-            break;
-        default:
-            q = "{" + std::to_string(min) + "," + std::to_string(max) + "}";
-        }
-        nullable = nullable || min == 0;
+        const std::string n = std::to_string(min), m = std::to_string(max);
+        const std::string forms[] = {
+            "*", "+", "?", "{" + m + "}", "{" + n + ",}", "{" + n + "," + m + "}"};
+        const int least[]    = {0, 1, 0, max, min, min};
+        const int form       = pick(6);
+        nullable             = nullable || least[form] == 0;
+        const std::string& q = forms[form];
         return chance(30) ? q + "?" : q;
     }
 
@@ -276,6 +265,7 @@ void compareWithPcre2(std::uint32_t seed, bool caseless, int patterns, int subje
             if (!same) {
                 ADD_FAILURE() << "pattern " << text << " subject " << quoted(subject)
                               << "\n  CRegex: " << describe(m, ours, count)
+                              << (re.errorCode() ? " error " + std::to_string(re.errorCode()) : "")
                               << "\n  PCRE2:  " << describe(rc > 0, theirs, count);
                 ++mismatches;
             }
@@ -290,10 +280,13 @@ void compareWithPcre2(std::uint32_t seed, bool caseless, int patterns, int subje
 
 } // namespace
 
+// Seeds and counts are fixed. A different draw can produce nested repeats of groups that match
+// nothing, on which a backtracking matcher takes exponential time (PCRE2 stops at its match limit,
+// ours has none).
 TEST(RegexDifferential, AgreesWithPcre2) {
-    compareWithPcre2(20240611, false, 4000, 10);
+    compareWithPcre2(20240611, false, 8000, 10);
 }
 
 TEST(RegexDifferential, AgreesWithPcre2Caseless) {
-    compareWithPcre2(777, true, 3000, 10);
+    compareWithPcre2(777, true, 6000, 10);
 }
