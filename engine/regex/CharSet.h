@@ -36,7 +36,6 @@ public:
                 add(static_cast<unsigned char>(c - 32));
             }
     }
-    constexpr bool operator==(const CharSet&) const = default;
 
 private:
     std::array<std::uint64_t, 4> bits_{};

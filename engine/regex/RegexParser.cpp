@@ -1,5 +1,7 @@
 #include "regex/RegexParser.h"
 
+#include "regex/Regex.h"
+
 #include <climits>
 #include <utility>
 #include <vector>
@@ -33,9 +35,10 @@ public:
 
     NodePtr parse() {
         NodePtr root = alternation(0, false);
-        if (pos_ < text_.size()) throw ParseError{3, static_cast<int>(pos_)}; // stray ')'
+        if (pos_ < text_.size())
+            throw ParseError{kRegexUnbalanced, static_cast<int>(pos_)}; // stray ')'
         for (auto [number, at] : backReferences_)
-            if (number > captureCount_ + 1) throw ParseError{6, at};
+            if (number > captureCount_ + 1) throw ParseError{kRegexBadBackReference, at};
         return root;
     }
     int captureCount() const { return captureCount_; }
@@ -63,7 +66,7 @@ private:
         std::vector<NodePtr> branches;
         branches.push_back(sequence(depth, lookBehind));
         while (!atEnd() && peek() == '|') {
-            if (lookBehind) throw ParseError{2, here()};
+            if (lookBehind) throw ParseError{kRegexSyntax, here()};
             ++pos_;
             branches.push_back(sequence(depth, lookBehind));
         }
@@ -79,13 +82,13 @@ private:
         for (skipIgnoredSpace(); !atEnd() && peek() != '|' && peek() != ')'; skipIgnoredSpace()) {
             char c = peek();
             if (c == '*' || c == '+' || c == '?' || c == '{') {
-                if (lookBehind) throw ParseError{2, here()};
-                if (last != Last::Repeatable) throw ParseError{9, here()};
+                if (lookBehind) throw ParseError{kRegexSyntax, here()};
+                if (last != Last::Repeatable) throw ParseError{kRegexNothingToRepeat, here()};
                 quantify(seq->children.back());
                 last = Last::Quantified;
                 continue;
             }
-            if (c == '(' && lookBehind) throw ParseError{2, here()};
+            if (c == '(' && lookBehind) throw ParseError{kRegexSyntax, here()};
             size_t before = seq->children.size();
             Last kind     = item(seq->children, depth, lookBehind);
             // An empty \Q\E adds nothing and leaves the previous item quantifiable.
@@ -150,7 +153,7 @@ private:
 
     Last group(std::vector<NodePtr>& items, int depth) {
         int open = here();
-        if (depth + 1 > kMaxDepth) throw ParseError{4, open};
+        if (depth + 1 > kMaxDepth) throw ParseError{kRegexTooDeep, open};
         ++pos_;
         skipIgnoredSpace();
         NodePtr node;
@@ -163,7 +166,7 @@ private:
                 ++pos_;
                 skipIgnoredSpace();
                 form = atEnd() ? '\0' : peek();
-                if (form != '=' && form != '!') throw ParseError{2, open};
+                if (form != '=' && form != '!') throw ParseError{kRegexSyntax, open};
                 lookBehind = true;
             }
             if (form == ':') {
@@ -173,7 +176,7 @@ private:
                 node->ahead   = !lookBehind;
                 node->negated = form == '!';
             } else {
-                throw ParseError{2, open};
+                throw ParseError{kRegexSyntax, open};
             }
             ++pos_;
         } else {
@@ -181,7 +184,7 @@ private:
             node->number = ++captureCount_;
         }
         node->children.push_back(alternation(depth + 1, lookBehind));
-        if (atEnd()) throw ParseError{3, open};
+        if (atEnd()) throw ParseError{kRegexUnbalanced, open};
         ++pos_; // ')'
         if (lookBehind) node->length = fixedLength(*node->children.front());
         bool repeatable = node->kind == Node::Kind::Group;
@@ -209,7 +212,7 @@ private:
         char c = peek();
         ++pos_;
         if (c >= '0' && c <= '9') {
-            if (lookBehind) throw ParseError{2, backslash};
+            if (lookBehind) throw ParseError{kRegexSyntax, backslash};
             long number = c - '0';
             while (!atEnd() && peek() >= '0' && peek() <= '9') {
                 number = std::min<long>(number * 10 + (peek() - '0'), kMaxCount);
@@ -246,7 +249,7 @@ private:
             literal(items, '\t');
             return Last::Repeatable;
         case 'x': {
-            if (atEnd() || !isHexDigit(peek())) throw ParseError{2, backslash};
+            if (atEnd() || !isHexDigit(peek())) throw ParseError{kRegexSyntax, backslash};
             int value = hexValue(peek());
             ++pos_;
             if (!atEnd() && isHexDigit(peek())) value = value * 16 + hexValue(text_[pos_++]);
@@ -254,7 +257,7 @@ private:
             return Last::Repeatable;
         }
         case 'p':
-            if (atEnd() || peek() != '{') throw ParseError{2, backslash};
+            if (atEnd() || peek() != '{') throw ParseError{kRegexSyntax, backslash};
             literal(items, 'p');
             return Last::Repeatable;
         case 'A':
@@ -285,7 +288,7 @@ private:
         int open   = here();
         size_t end = pos_ + 1;
         while (end < text_.size() && text_[end] != ']') end += text_[end] == '\\' ? 2 : 1;
-        if (end >= text_.size()) throw ParseError{3, open};
+        if (end >= text_.size()) throw ParseError{kRegexUnbalanced, open};
         size_t p     = pos_ + 1;
         bool negated = p < end && text_[p] == '^';
         if (negated) ++p;
@@ -356,16 +359,19 @@ private:
         } else if (c == '?') {
             max = 1;
         } else if (c == '{') {
-            if (text_.find('}', pos_) == std::string_view::npos) throw ParseError{3, at};
-            if (!number(min)) throw ParseError{8, at};
+            if (text_.find('}', pos_) == std::string_view::npos)
+                throw ParseError{kRegexUnbalanced, at};
+            if (!number(min)) throw ParseError{kRegexBadRepeatCount, at};
             if (!atEnd() && peek() == ',') {
                 ++pos_;
                 skipIgnoredSpace();
-                if (!atEnd() && peek() != '}' && !number(max)) throw ParseError{8, at};
+                if (!atEnd() && peek() != '}' && !number(max))
+                    throw ParseError{kRegexBadRepeatCount, at};
             } else {
                 max = min;
             }
-            if (atEnd() || peek() != '}' || (max >= 0 && max < min)) throw ParseError{8, at};
+            if (atEnd() || peek() != '}' || (max >= 0 && max < min))
+                throw ParseError{kRegexBadRepeatCount, at};
             ++pos_;
         }
         skipIgnoredSpace();
@@ -392,14 +398,14 @@ private:
 ParsedPattern parsePattern(std::string_view text) {
     ParsedPattern result;
     if (text.empty() || text[0] != '/') {
-        result.error = 2;
+        result.error = kRegexSyntax;
         return result;
     }
     // The pattern ends at the first slash that is not escaped.
     size_t close = 1;
     while (close < text.size() && text[close] != '/') close += text[close] == '\\' ? 2 : 1;
     if (close >= text.size()) {
-        result.error    = 2;
+        result.error    = kRegexSyntax;
         result.position = static_cast<int>(text.size() - 1);
         return result;
     }
@@ -420,7 +426,7 @@ ParsedPattern parsePattern(std::string_view text) {
         case 'o':
             break; // start-byte optimisation is always on
         default:
-            result.error    = 5;
+            result.error    = kRegexBadFlag;
             result.position = static_cast<int>(i);
             return result;
         }
