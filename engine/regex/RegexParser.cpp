@@ -2,6 +2,7 @@
 
 #include "regex/Regex.h"
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 #include <vector>
@@ -71,8 +72,46 @@ private:
             branches.push_back(sequence(depth, lookBehind));
         }
         if (branches.size() == 1) return std::move(branches.front());
+        if (std::all_of(branches.begin(), branches.end(),
+                        [](auto& b) { return unwrapped(*b).singleByte(); }))
+            return oneOf(branches);
         auto node      = makeNode(Node::Kind::Alternation);
         node->children = std::move(branches);
+        return node;
+    }
+
+    // A non-capturing group is only its contents.
+    static const Node& unwrapped(const Node& node) {
+        const Node* inner = &node;
+        while (inner->kind == Node::Kind::Group && inner->number == 0)
+            inner = inner->children.front().get();
+        return *inner;
+    }
+
+    // Alternatives that each match one byte and capture nothing leave the same state whichever
+    // of them matches, so they can be one class: "(.|\n)*" then repeats without a loop.
+    static NodePtr oneOf(const std::vector<NodePtr>& branches) {
+        CharSet set;
+        for (const auto& item : branches) {
+            const Node* branch = &unwrapped(*item);
+            switch (branch->kind) {
+            case Node::Kind::Char:
+                set.add(branch->ch);
+                if (branch->fold) set.add(static_cast<unsigned char>(branch->ch - 32));
+                break;
+            case Node::Kind::Class:
+                set.addSet(branch->set);
+                break;
+            default: // '.'
+                for (unsigned c = 0; c < 256; ++c)
+                    if (branch->kind == Node::Kind::AnyChar || (c != '\r' && c != '\n'))
+                        set.add(static_cast<unsigned char>(c));
+                break;
+            }
+        }
+        if (set.full()) return makeNode(Node::Kind::AnyChar);
+        auto node = makeNode(Node::Kind::Class);
+        node->set = set;
         return node;
     }
 

@@ -392,6 +392,9 @@ TEST(RegexSearch, LongSubjectsDoNotExhaustTheStack) {
     EXPECT_EQ(span("/(a|b)*c/", many + "c"), std::pair(0, (1 << 20) + 1));
     EXPECT_EQ(span("/(a*?)*?$/", many.substr(0, 1 << 16)), std::pair(0, 1 << 16));
     EXPECT_EQ(span("/(?:a|b)+?c/", many.substr(0, 1 << 16) + "c"), std::pair(0, (1 << 16) + 1));
+    // The "anything" idiom over a body of several megabytes: one repeat, not one frame per byte.
+    const std::string body = "<div>" + std::string(1 << 23, 'x') + "\n</div>";
+    EXPECT_EQ(span("/<div>(?:.|\\n)*?<\\/div>/", body), std::pair(0, int(body.size())));
 }
 
 // A response body without the pattern's last character must not cost a full backtracking
