@@ -139,10 +139,8 @@ private:
     }
 
     void emitRepeat(const Node& node) {
-        const Node* inner = node.children.front().get();
-        while (inner->kind == Node::Kind::Group && inner->number == 0)
-            inner = inner->children.front().get();
-        const Node& body = inner->singleByte() ? *inner : *node.children.front();
+        const Node& inner = unwrapped(*node.children.front());
+        const Node& body  = inner.singleByte() ? inner : *node.children.front();
         if (node.max == 0) return;
         if (body.singleByte()) {
             Instruction& repeat = emit(Op::RepeatSingle);

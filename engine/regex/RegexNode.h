@@ -58,4 +58,12 @@ struct Node {
 
 using NodePtr = std::unique_ptr<Node>;
 
+// A non-capturing group is only its contents.
+inline const Node& unwrapped(const Node& node) {
+    const Node* inner = &node;
+    while (inner->kind == Node::Kind::Group && inner->number == 0)
+        inner = inner->children.front().get();
+    return *inner;
+}
+
 } // namespace torvex::regex

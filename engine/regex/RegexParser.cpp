@@ -25,6 +25,24 @@ NodePtr makeNode(Node::Kind kind) {
 bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
+// The byte of \e \f \n \r \t, or -1 for any other letter.
+int controlEscape(char c) {
+    switch (c) {
+    case 'e':
+        return 27;
+    case 'f':
+        return '\f';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    default:
+        return -1;
+    }
+}
+
 int hexValue(char c) {
     return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
@@ -78,14 +96,6 @@ private:
         auto node      = makeNode(Node::Kind::Alternation);
         node->children = std::move(branches);
         return node;
-    }
-
-    // A non-capturing group is only its contents.
-    static const Node& unwrapped(const Node& node) {
-        const Node* inner = &node;
-        while (inner->kind == Node::Kind::Group && inner->number == 0)
-            inner = inner->children.front().get();
-        return *inner;
     }
 
     // Alternatives that each match one byte and capture nothing leave the same state whichever
@@ -271,22 +281,11 @@ private:
             add(items, std::move(node));
             return Last::Repeatable;
         }
+        if (int control = controlEscape(c); control >= 0) {
+            literal(items, static_cast<unsigned char>(control));
+            return Last::Repeatable;
+        }
         switch (c) {
-        case 'e':
-            literal(items, 27);
-            return Last::Repeatable;
-        case 'f':
-            literal(items, '\f');
-            return Last::Repeatable;
-        case 'n':
-            literal(items, '\n');
-            return Last::Repeatable;
-        case 'r':
-            literal(items, '\r');
-            return Last::Repeatable;
-        case 't':
-            literal(items, '\t');
-            return Last::Repeatable;
         case 'x': {
             if (atEnd() || !isHexDigit(peek())) throw ParseError{kRegexSyntax, backslash};
             int value = hexValue(peek());
