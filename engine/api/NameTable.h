@@ -32,6 +32,19 @@ public:
     NameTable()                            = default;
     NameTable(const NameTable&)            = delete;
     NameTable& operator=(const NameTable&) = delete;
+    NameTable(NameTable&& other) noexcept
+        : buckets_(std::move(other.buckets_)), count_(std::exchange(other.count_, 0)) {
+        other.buckets_.clear();
+    }
+    NameTable& operator=(NameTable&& other) noexcept {
+        if (this != &other) {
+            clear();
+            buckets_ = std::move(other.buckets_);
+            other.buckets_.clear();
+            count_ = std::exchange(other.count_, 0);
+        }
+        return *this;
+    }
     ~NameTable() { clear(); }
 
     Value* find(const char* key) {
@@ -55,6 +68,22 @@ public:
     Value& assign(const char* key, Value value) {
         if (Value* existing = find(key)) return *existing = std::move(value);
         return insert(key, std::move(value));
+    }
+
+    // Removes the entry of `key`; false when there is none. The bucket count does not shrink.
+    bool erase(const char* key) {
+        if (buckets_.empty()) return false;
+        std::uint32_t h = nameHash(key);
+        Bucket& b       = buckets_[h % buckets_.size()];
+        for (Entry *e = b.first, *before = nullptr; e; before = e, e = e->next) {
+            if (e->hash != h || e->key != key) continue;
+            (before ? before->next : b.first) = e->next;
+            if (b.last == e) b.last = before;
+            delete e;
+            --count_;
+            return true;
+        }
+        return false;
     }
 
     template <typename Visit> void forEach(Visit visit) {

@@ -1,15 +1,17 @@
 #include "script/ScriptParser.h"
 
-#include "api/LeadingNumber.h"
 #include "api/Options.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
 #include "api/WholeFile.h"
+#include "script/ArgumentReader.h"
+#include "script/ContentParameters.h"
 #include "script/LineReader.h"
+#include "script/ParamReader.h"
+#include "script/SequenceArguments.h"
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <string>
 #include <strings.h>
 
@@ -24,13 +26,15 @@ enum class State {
     includes,
     header,
     script,
+    inlineContent,
     request,
 };
 
 // Includes deeper than this are taken for a loop of files including each other.
-constexpr int maxIncludeDepth              = 32;
-constexpr std::size_t maxSectionName       = 255;
-constexpr std::size_t maxRequestOptionLine = 511;
+constexpr int maxIncludeDepth        = 32;
+constexpr std::size_t maxSectionName = 255;
+// Limit of the $exportvar variable and template and of a content terminator, terminator included.
+constexpr std::size_t argumentLimit = 256;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -79,8 +83,11 @@ private:
     bool general(std::string_view line);
     void testSequenceLine(std::string_view line);
     bool include(std::string_view path);
+    bool inlineContentLine(std::string_view line);
     bool requestLine(std::string_view line);
-    bool requestOption(std::string_view line);
+    bool failCheck(std::string_view value);
+    bool exportVariable(std::string_view value);
+    bool content(std::string_view value);
 
     CTestSet& t_;
     int depth_;
@@ -88,6 +95,7 @@ private:
     int lineNumber_             = 0;
     bool testSequenceGiven_     = false;
     RequestDefinition* current_ = nullptr;
+    std::string contentTerminator_;
 };
 
 int ScriptParser::parse(std::string_view text) {
@@ -169,6 +177,8 @@ bool ScriptParser::handle(std::string_view line) {
     case State::header:
         t_.headerlines.append({std::string(line), std::nullopt});
         return true;
+    case State::inlineContent:
+        return inlineContentLine(line);
     case State::request:
         return requestLine(line);
     case State::script:
@@ -275,52 +285,103 @@ bool ScriptParser::include(std::string_view pathText) {
     return true;
 }
 
+// Lines of a "$content=<<END" block up to the terminator line, each followed by a line feed.
+bool ScriptParser::inlineContentLine(std::string_view line) {
+    if (line == contentTerminator_) {
+        state_ = State::request;
+        makeContentParameters(*current_, &t_.listcounter);
+    } else {
+        current_->content->append(line);
+        current_->content->append("\n");
+    }
+    return true;
+}
+
 bool ScriptParser::requestLine(std::string_view line) {
     if (line.starts_with("$$")) {
         line.remove_prefix(1);
     } else if (!line.empty() && line.front() == '$') {
         if (line.find('=') == std::string_view::npos) return true;
-        if (requestOption(line)) return true;
+        if (setRequestOption(*current_, line)) return true;
     }
 
     Assignment a = splitAssignment(line);
+    if (equalsIgnoringCase(a.name, "$fail")) return failCheck(a.value);
+    if (equalsIgnoringCase(a.name, "$exportvar")) return exportVariable(a.value);
+    if (equalsIgnoringCase(a.name, "$content") || equalsIgnoringCase(a.name, "$xmlcontent"))
+        return content(a.value);
     if (equalsIgnoringCase(a.name, "$header")) {
         if (!current_->headers) current_->headers = std::make_unique<TextBuffer>(128);
         current_->headers->append(a.value);
         current_->headers->append("\r\n");
         return true;
     }
-    message("Line %d: request parameters and checks are not supported by this engine yet: %s\n",
-            lineNumber_, std::string(line).c_str());
-    return false;
+    return ParamReader(*current_, &t_.listcounter).append(a.name, a.value);
 }
 
-// Request options set a field of the current definition; false for any other name.
-bool ScriptParser::requestOption(std::string_view line) {
-    line                   = line.substr(0, utf8PrefixLength(line, maxRequestOptionLine));
-    std::size_t equals     = line.find('=');
-    std::string_view name  = line.substr(0, equals);
-    std::string_view value = line.substr(equals + 1);
-    RequestDefinition& d   = *current_;
-
-    if (equalsIgnoringCase(name, "$uri"))
-        d.uri = value;
-    else if (equalsIgnoringCase(name, "$server"))
-        d.server = std::string(value);
-    else if (equalsIgnoringCase(name, "$port"))
-        d.port = leadingNumber(value);
-    else if (equalsIgnoringCase(name, "$method"))
-        d.method = equalsIgnoringCase(value, "get") ? 0 : 1;
-    else if (equalsIgnoringCase(name, "$keepalive"))
-        d.keepalive = leadingNumber(value);
-    else if (equalsIgnoringCase(name, "$delay")) {
-        d.delaymin       = leadingNumber(value);
-        std::size_t dash = value.find('-');
-        d.delaymax = dash == std::string_view::npos ? 0 : leadingNumber(value.substr(dash + 1));
-    } else if (equalsIgnoringCase(name, "$secure"))
-        d.secure = leadingNumber(value);
-    else
+// $fail=/re/flags fails a response without a match; $fail=!/re/flags one with a match.
+bool ScriptParser::failCheck(std::string_view value) {
+    bool negated = value.starts_with('!');
+    if (negated) value.remove_prefix(1);
+    auto expression = std::make_shared<CRegex>();
+    if (!expression->compile(value)) {
+        message("Invalid regexp in $fail parameter\n");
         return false;
+    }
+    current_->failcheck   = std::move(expression);
+    current_->failnegated = negated ? 1 : 0;
+    return true;
+}
+
+// $exportvar=variable,/re/flags,template
+bool ScriptParser::exportVariable(std::string_view value) {
+    std::string_view rest = value;
+    std::string variable  = readArgument(rest, argumentLimit).text;
+    if (!rest.starts_with('/')) {
+        message("Regexp expected at $exporvar=%s\n", std::string(value).c_str());
+        return false;
+    }
+    std::size_t i = 1;
+    while (i < rest.size() && rest[i] != '/') i += rest[i] == '\\' ? 2 : 1;
+    std::size_t comma = rest.find(',', std::min(i, rest.size()));
+    if (comma == std::string_view::npos || comma + 1 == rest.size()) {
+        message("Invalud $exportvar syntax\n");
+        return false;
+    }
+    std::string expressionText(rest.substr(0, comma));
+    auto expression = std::make_shared<CRegex>();
+    if (!expression->compile(expressionText)) {
+        message("Invalid regexp:%s\n", expressionText.c_str());
+        return false;
+    }
+    rest.remove_prefix(comma + 1);
+    ExportRule rule{std::move(expression), readArgument(rest, argumentLimit).text};
+    if (!current_->exportvars) current_->exportvars = std::make_unique<NameTable<ExportRule>>();
+    current_->exportvars->assign(variable.c_str(), std::move(rule));
+    return true;
+}
+
+// $content=FILE reads the body from a file; $content=<<END takes the lines up to END.
+bool ScriptParser::content(std::string_view value) {
+    current_->content = std::make_unique<TextBuffer>(1024);
+    if (value.starts_with("<<")) {
+        value.remove_prefix(2);
+        contentTerminator_.assign(value.substr(0, utf8PrefixLength(value, argumentLimit - 1)));
+        state_ = State::inlineContent;
+        return true;
+    }
+    if (value.starts_with('<')) {
+        message("Syntax error at line %d\n", lineNumber_);
+        return false;
+    }
+    std::string path(value);
+    std::optional<std::string> bytes = readWholeFile(path);
+    if (!bytes) {
+        message("Failed to open request content file:%s\n", path.c_str());
+        return false;
+    }
+    current_->content->append(*bytes);
+    makeContentParameters(*current_, &t_.listcounter);
     return true;
 }
 

@@ -1,0 +1,13 @@
+#pragma once
+
+namespace torvex {
+
+struct RequestDefinition;
+
+// Turns the definition's content into "pcontent" parameters: each $-function call becomes one
+// parameter, the text between calls another, and the content buffer is emptied (it stays, marking
+// a content request). Earlier "pcontent" parameters are replaced. A call that cannot be read is
+// reported and sends nothing; loading goes on.
+void makeContentParameters(RequestDefinition& definition, int* slotCounter);
+
+} // namespace torvex
