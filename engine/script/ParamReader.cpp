@@ -51,13 +51,12 @@ int leadingInt(std::string_view text) {
     return value;
 }
 
-// In "(/pattern/flags,...)" the position where the search for the closing slash stops: the next
-// '/' after the first pattern character, or the character right after a backslash. npos when
-// the text ends first.
+// In "(/pattern/flags,...)" the position of the slash that closes the pattern, skipping escape
+// pairs such as "\/"; npos when the text ends first.
 std::size_t closingSlash(std::string_view args) {
     for (std::size_t i = 2; i < args.size(); ++i) {
         if (args[i] == '/') return i;
-        if (args[i] == '\\') return i + 1 < args.size() ? i + 1 : std::string_view::npos;
+        if (args[i] == '\\') ++i;
     }
     return std::string_view::npos;
 }
