@@ -21,7 +21,7 @@ template <typename Visit> void forEachParameter(const RequestDefinition& copy, V
 
 class BodyBuilder {
 public:
-    BodyBuilder(UserScriptState& user, RequestDefinition& copy, const char* response)
+    BodyBuilder(UserScriptState& user, RequestDefinition& copy, ResponseText response)
         : user_(user), copy_(copy), body_(user.body), response_(response),
           multipart_(copy.multipart == 1) {}
 
@@ -87,7 +87,7 @@ private:
     UserScriptState& user_;
     RequestDefinition& copy_;
     TextBuffer& body_;
-    const char* response_;
+    ResponseText response_;
     bool multipart_;
 };
 
@@ -102,7 +102,7 @@ void makeBoundary(UserScriptState& user, RequestDefinition& copy) {
     copy.boundary = text;
 }
 
-void materialise(UserScriptState& user, RequestDefinition& copy, const char* response) {
+void materialise(UserScriptState& user, RequestDefinition& copy, ResponseText response) {
     user.body.clear();
     if (copy.multipart == 1) makeBoundary(user, copy);
 

@@ -51,7 +51,7 @@ void appendFilledTemplate(Out& out, std::string_view templateText, const char* s
 struct PartEvaluator {
     TextBuffer& out;
     UserScriptState& user;
-    const char* response;
+    ResponseText response;
     bool multipart;
 
     void operator()(const part::Literal& p) const { out.append(p.text); }
@@ -98,18 +98,19 @@ struct PartEvaluator {
     }
 
     void operator()(const part::UrlParam& p) const {
-        if (response) appendUrlParamValue(out, response, p.name, user.random);
+        if (response.present()) appendUrlParamValue(out, response.view(), p.name, user.random);
     }
 
     void operator()(const part::Hidden& p) const {
-        if (response) appendHiddenValue(out, response, p.name, user.random, multipart);
+        if (response.present())
+            appendHiddenValue(out, response.view(), p.name, user.random, multipart);
     }
 
     void operator()(const part::RegExp& p) const {
         int pairs[2 * capturePairs];
         int count = capturePairs;
-        if (response && p.expression->match(response, pairs, count))
-            appendFilledTemplate(out, p.templateText, response, pairs, count);
+        if (matches(*p.expression, pairs, count))
+            appendFilledTemplate(out, p.templateText, response.c_str(), pairs, count);
     }
 
     void operator()(const part::File& p) const {
@@ -124,7 +125,7 @@ struct PartEvaluator {
     void operator()(const part::RxName& p) const {
         int pairs[2 * capturePairs];
         int count = capturePairs;
-        if (response && p.expression->match(response, pairs, count))
+        if (matches(*p.expression, pairs, count))
             appendPartsValue(out, p.value, user, response, multipart);
     }
 
@@ -141,6 +142,10 @@ struct PartEvaluator {
         out.append(p.suffix);
     }
 
+    bool matches(const CRegex& expression, int* pairs, int& count) const {
+        return response.present() && expression.match(response.c_str(), pairs, count);
+    }
+
     int* slot(int index) const {
         bool present = index >= 0 && static_cast<std::size_t>(index) < user.counters.size();
         return present ? &user.counters[index] : nullptr;
@@ -154,21 +159,22 @@ struct PartEvaluator {
 } // namespace
 
 void appendPartValue(TextBuffer& out, const CParamPart& part, UserScriptState& user,
-                     const char* response, bool multipart) {
+                     ResponseText response, bool multipart) {
     std::visit(PartEvaluator{out, user, response, multipart}, part.kind);
 }
 
 void appendPartsValue(TextBuffer& out, const std::vector<CParamPart>& parts, UserScriptState& user,
-                      const char* response, bool multipart) {
+                      ResponseText response, bool multipart) {
     for (const CParamPart& part : parts) appendPartValue(out, part, user, response, multipart);
 }
 
-bool nameFromResponse(const part::RxName& rxname, const char* response, std::string& name) {
+bool nameFromResponse(const part::RxName& rxname, ResponseText response, std::string& name) {
     int pairs[2 * capturePairs];
     int count = capturePairs;
-    if (!response || !rxname.expression->match(response, pairs, count)) return false;
+    if (!response.present() || !rxname.expression->match(response.c_str(), pairs, count))
+        return false;
     name.clear();
-    appendFilledTemplate(name, rxname.nameTemplate, response, pairs, count);
+    appendFilledTemplate(name, rxname.nameTemplate, response.c_str(), pairs, count);
     return true;
 }
 

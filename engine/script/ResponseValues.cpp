@@ -142,8 +142,9 @@ void appendUrlParamValue(TextBuffer& out, std::string_view response, std::string
     for (std::size_t at = response.find(name); at != std::string_view::npos && !candidates.full();
          at             = response.find(name, at + 1)) {
         if (at == 0 || (response[at - 1] != '?' && response[at - 1] != '&')) continue;
-        std::size_t equals = response.find('=', at + name.size());
-        if (equals == std::string_view::npos) break;
+        // "?identity=" is another parameter than "id".
+        std::size_t equals = at + name.size();
+        if (equals >= response.size() || response[equals] != '=') continue;
         std::size_t start = equals + 1;
         candidates.add(response.substr(start, endOf(response, start, "&\" >") - start));
     }

@@ -33,13 +33,13 @@ void fillExportTemplate(std::string& value, std::string_view templateText, const
     value.resize(utf8PrefixLength(value, maxVariableLength));
 }
 
-void exportVariables(UserScriptState& user, const RequestDefinition& copy, const char* response) {
+void exportVariables(UserScriptState& user, const RequestDefinition& copy, ResponseText response) {
     if (!copy.exportvars) return;
     copy.exportvars->forEach([&](const std::string& variable, const ExportRule& rule) {
         int pairs[2 * capturePairs];
         int count = capturePairs;
-        if (response && rule.expression->match(response, pairs, count)) {
-            fillExportTemplate(user.scratch, rule.templateText, response, pairs, count);
+        if (response.present() && rule.expression->match(response.c_str(), pairs, count)) {
+            fillExportTemplate(user.scratch, rule.templateText, response.c_str(), pairs, count);
             if (std::string* existing = user.variables.find(variable.c_str()))
                 existing->assign(user.scratch);
             else

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "script/ResponseText.h"
+
 namespace torvex {
 
 struct RequestDefinition;
@@ -11,9 +13,9 @@ struct UserScriptState;
 // Longest value of a user variable.
 constexpr std::size_t maxVariableLength = 255;
 
-// Runs the copy's $exportvar rules over a response (NUL-terminated): a match sets the variable
+// Runs the copy's $exportvar rules over a response: a match sets the variable
 // from the rule's template, no match deletes it.
-void exportVariables(UserScriptState& user, const RequestDefinition& copy, const char* response);
+void exportVariables(UserScriptState& user, const RequestDefinition& copy, ResponseText response);
 
 // Fills an export template from a match: "$d" inserts capture d, "$$" one '$', '$' and any other
 // character nothing. The value is cut at maxVariableLength bytes.
