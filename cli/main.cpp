@@ -1,15 +1,22 @@
 // torvex-run: the console runner of the Torvex load engine.
 
+#include "ScriptCheck.h"
 #include "torvexcore.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
     CLI::App app{"Torvex console runner: runs load tests headless.", "torvex-run"};
     bool showVersion = false;
-    app.add_flag("-V,--version", showVersion, "Print the engine version and exit");
+    std::string checkFile;
+    CLI::Option* versionFlag =
+        app.add_flag("-V,--version", showVersion, "Print the engine version and exit");
+    app.add_option("--check", checkFile, "Load the test script FILE, report whether it is valid")
+        ->type_name("FILE")
+        ->excludes(versionFlag);
     CLI11_PARSE(app, argc, argv);
 
     if (showVersion) {
@@ -18,6 +25,7 @@ int main(int argc, char** argv) {
         std::printf("%s\n", version);
         return 0;
     }
+    if (app.count("--check")) return checkScript(checkFile);
     std::fputs(app.help().c_str(), stdout);
     return 0;
 }
