@@ -319,7 +319,7 @@ bool ScriptParser::requestLine(std::string_view line) {
     return ParamReader(*current_, &t_.listcounter).append(a.name, a.value);
 }
 
-// $fail=/re/flags fails a response without a match; $fail=!/re/flags one with a match.
+// $fail=/re/flags fails a response that matches; $fail=!/re/flags one that does not.
 bool ScriptParser::failCheck(std::string_view value) {
     bool negated = value.starts_with('!');
     if (negated) value.remove_prefix(1);

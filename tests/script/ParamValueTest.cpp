@@ -102,6 +102,7 @@ TEST_F(ParamValues, LRandAndListPickTheirItems) {
     EXPECT_EQ(run(read("l", "$LRand")), "");
     EXPECT_EQ(run(read("l", "$LRand()")), "");
     EXPECT_EQ(run(read("l", "$list()")), "");
+    EXPECT_EQ(run(read("l", "$list(")), "");
 }
 
 TEST_F(ParamValues, SeqCountsPerUserFromStartPlusUserTimesStep) {
