@@ -13,8 +13,11 @@
 namespace torvex {
 namespace {
 
-// Limit of $var and $clid arguments, the terminating byte included.
-constexpr std::size_t argumentLimit = 256;
+// Limit of $var and $clid arguments: they keep one character less.
+constexpr std::size_t argumentLimit = 255;
+// A $rxname value may hold another $rxname; deeper nesting is refused before it can exhaust the
+// stack of a virtual user's thread.
+constexpr int maxRxNameNesting = 8;
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
@@ -277,8 +280,15 @@ bool ParamReader::rxname(std::string_view name, std::string_view args, CParamPar
         message("Invalid regexp:%s\n", std::string(expression).c_str());
         return false;
     }
+    if (rxnameDepth_ >= maxRxNameNesting) {
+        message("Invalid $rxname usage\n");
+        return false;
+    }
     Parameter value;
-    if (!read(name, args.substr(valueAt + 2), value)) return false;
+    ++rxnameDepth_;
+    bool valueRead = read(name, args.substr(valueAt + 2), value);
+    --rxnameDepth_;
+    if (!valueRead) return false;
     rxname.value = std::move(value.parts);
     out.kind     = std::move(rxname);
     return true;

@@ -38,6 +38,7 @@ private:
 
     RequestDefinition& definition_;
     int* slotCounter_;
+    int rxnameDepth_ = 0;
 };
 
 } // namespace torvex

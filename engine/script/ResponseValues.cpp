@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <strings.h>
 
 namespace torvex {
@@ -45,6 +46,25 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view word) {
         if (equalsIgnoringCase(text, i, word)) return i;
     return std::string_view::npos;
 }
+
+// The last space before a position, for positions that only grow.
+class NearestSpace {
+public:
+    explicit NearestSpace(std::string_view text) : text_(text) {}
+    std::size_t before(std::size_t at) {
+        if (at > scanned_) {
+            const void* found = memrchr(text_.data() + scanned_, ' ', at - scanned_);
+            if (found) last_ = static_cast<const char*>(found) - text_.data();
+            scanned_ = at;
+        }
+        return last_;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t scanned_ = 0;
+    std::size_t last_    = std::string_view::npos;
+};
 
 // The value attribute of the tag around `at`: quoted up to '"' or '>', unquoted up to a space,
 // '>' or the end. Empty when the tag has none.
@@ -154,14 +174,17 @@ void appendUrlParamValue(TextBuffer& out, std::string_view response, std::string
 void appendHiddenValue(TextBuffer& out, std::string_view response, std::string_view name,
                        RandomGenerator& random, bool multipart) {
     Candidates candidates;
+    // The nearest space before each occurrence is followed forward, so that a response full of
+    // occurrences is still read only once.
+    NearestSpace space(response);
     for (std::size_t at = response.find(name); at != std::string_view::npos && !candidates.full();
          at             = response.find(name, at + 1)) {
         std::size_t after = at + name.size();
         if (after >= response.size() ||
             std::string_view(" \">").find(response[after]) == std::string_view::npos)
             continue;
-        std::size_t space = at == 0 ? std::string_view::npos : response.rfind(' ', at - 1);
-        if (space == std::string_view::npos || !equalsIgnoringCase(response, space + 1, "name"))
+        std::size_t before = space.before(at);
+        if (before == std::string_view::npos || !equalsIgnoringCase(response, before + 1, "name"))
             continue;
         candidates.add(valueAttribute(response, at));
     }

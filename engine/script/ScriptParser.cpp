@@ -33,8 +33,11 @@ enum class State {
 // Includes deeper than this are taken for a loop of files including each other.
 constexpr int maxIncludeDepth        = 32;
 constexpr std::size_t maxSectionName = 255;
-// Limit of the $exportvar variable and template and of a content terminator, terminator included.
-constexpr std::size_t argumentLimit = 256;
+// Limit of the $exportvar variable and template: they keep one character less.
+constexpr std::size_t argumentLimit        = 255;
+constexpr std::size_t maxContentTerminator = 255;
+// Request options are looked for in this much of a '$' line.
+constexpr std::size_t maxRequestOptionLine = 511;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -301,7 +304,7 @@ bool ScriptParser::requestLine(std::string_view line) {
     if (line.starts_with("$$")) {
         line.remove_prefix(1);
     } else if (!line.empty() && line.front() == '$') {
-        if (line.find('=') == std::string_view::npos) return true;
+        if (line.substr(0, maxRequestOptionLine).find('=') == std::string_view::npos) return true;
         if (setRequestOption(*current_, line)) return true;
     }
 
@@ -366,7 +369,7 @@ bool ScriptParser::content(std::string_view value) {
     current_->content = std::make_unique<TextBuffer>(1024);
     if (value.starts_with("<<")) {
         value.remove_prefix(2);
-        contentTerminator_.assign(value.substr(0, utf8PrefixLength(value, argumentLimit - 1)));
+        contentTerminator_.assign(value.substr(0, utf8PrefixLength(value, maxContentTerminator)));
         state_ = State::inlineContent;
         return true;
     }

@@ -138,6 +138,8 @@ TEST_F(ParamValues, ClidVarAndEncYields) {
     user.userIndex = 12;
     EXPECT_EQ(run(read("c", "$clid(u)")), "u12");
     EXPECT_EQ(run(read("c", "$CLID(\"a,b\",\" )\")")), "a,b12 )");
+    // Arguments keep at most 254 characters.
+    EXPECT_EQ(run(read("c", "$clid(" + std::string(300, 'p') + ")")), std::string(254, 'p') + "12");
 
     Parameter withDefault = read("v", "$var(sid,none)"), bare = read("v", "$var(sid)");
     Parameter quoted = read("v", "$Var(\"sid\",\"a,b\")");
@@ -218,6 +220,11 @@ TEST_F(ParamValues, HiddenTakesFieldValuesDecodedForFormsAndRawForMultipart) {
     reseed();
     const char* two = "<input name=\"sid\" value=\"v1\"><input name=\"sid\" value=\"v2\">";
     for (int i = 0; i < 10; ++i) EXPECT_EQ(run(sid, two), ref.next(2) ? "v2" : "v1");
+
+    // A hostile response full of near misses is read once, not once per occurrence.
+    std::string nearMisses;
+    for (int i = 0; i < 500000; ++i) nearMisses += "a\"";
+    EXPECT_EQ(run(read("x", "$Hidden(a)"), nearMisses.c_str()), "");
 }
 
 TEST_F(ParamValues, RegExpFillsItsTemplateFromThePreviousResponse) {

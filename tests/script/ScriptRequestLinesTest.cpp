@@ -80,6 +80,15 @@ TEST_F(RequestLines, FailChecksAndExportRulesAreCompiled) {
     EXPECT_EQ(rule("sid", "session=abc"), "s$1 matches");
     EXPECT_EQ(rule("sid", "sid=abc"), "s$1 differs");
     EXPECT_EQ(rule("tok en", "T=ab&x/y"), "<$1> matches");
+
+    // A '$' line is read for a request option in its first 511 characters; without '=' there it
+    // is ignored.
+    CTestSet other;
+    const std::string longName = "$" + std::string(505, 'b');
+    ASSERT_EQ(parseScript(other, "[r]\n$" + std::string(600, 'a') + "=1\n" + longName + "=2\n"), 1);
+    const ParameterList& parameters = *other.definitions.find("r")->parameters;
+    ASSERT_EQ(parameters.size(), 1u);
+    EXPECT_EQ(parameters[0].name, longName);
 }
 
 TEST_F(RequestLines, ContentFromAFileKeepsItsTextAndEvaluatesItsCalls) {
@@ -121,6 +130,9 @@ TEST_F(RequestLines, InlineContentBlocks) {
 
 TEST_F(RequestLines, EachMalformedLineFailsTheParseWithItsMessage) {
     const std::string missing = std::string(TORVEX_SCRIPT_TEST_DATA) + "/missing.txt";
+    // A $rxname value may name by a $rxname again, but not without end.
+    std::string nestedRxName = "v";
+    for (int i = 0; i < 9; ++i) nestedRxName = "$rxname(/a/,n)," + nestedRxName;
     struct Case {
         std::string line;
         std::string message;
@@ -142,6 +154,7 @@ TEST_F(RequestLines, EachMalformedLineFailsTheParseWithItsMessage) {
         {"a=$RegExp(/a(/,x)", "Invalid regular expression for regexp parameter: /a(/"},
         {"a=$rxname/x/,n),v", "Invalid $rxname usage"},
         {"a=$rxname(/x/,n)", "Invalid $rxname usage"},
+        {"a=" + nestedRxName, "Invalid $rxname usage"},
         {"a=$var", "'(' expected in after $var"},
         {"a=$clid", "'(' expected in after $clid"},
         {"a=$list", "'(' expected in after $list"},
