@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -23,17 +24,13 @@ int writeToStderr(void*, const char* text) {
     return 0;
 }
 
+// The file's bytes; none when it cannot be read or is not a regular file (a folder, say).
 std::optional<std::string> readFile(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         std::fclose);
-    if (!file) return std::nullopt;
-    std::string contents;
-    char chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) contents.append(chunk, n);
-    // A folder opens but fails on the first read.
-    if (std::ferror(file.get())) return std::nullopt;
-    return contents;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace

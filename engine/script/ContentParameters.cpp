@@ -1,10 +1,10 @@
 #include "script/ContentParameters.h"
 
+#include "api/CaseInsensitive.h"
 #include "script/ParamReader.h"
 #include "script/RequestDefinition.h"
 
 #include <algorithm>
-#include <strings.h>
 
 namespace torvex {
 namespace {
@@ -19,10 +19,8 @@ std::size_t callLength(std::string_view text, std::size_t at) {
         "regexp(", "file(",  "rxname(", "var(", "clid(",     "list(",
     };
     std::string_view rest = text.substr(at + 1);
-    auto opens            = [&](std::string_view f) {
-        return rest.size() >= f.size() && strncasecmp(rest.data(), f.data(), f.size()) == 0;
-    };
-    auto function = std::find_if(std::begin(functions), std::end(functions), opens);
+    auto opens            = [&](std::string_view f) { return startsWithIgnoringCase(rest, f); };
+    auto function         = std::find_if(std::begin(functions), std::end(functions), opens);
     if (function == std::end(functions)) return 0;
 
     int depth = 0;
@@ -33,12 +31,11 @@ std::size_t callLength(std::string_view text, std::size_t at) {
     return text.size() - at;
 }
 
-bool isContentParameter(const Parameter& p) {
-    return p.name.size() == contentName.size() &&
-           strncasecmp(p.name.data(), contentName.data(), contentName.size()) == 0;
-}
-
 } // namespace
+
+bool isContentParameter(const Parameter& p) {
+    return equalsIgnoringCase(p.name, contentName);
+}
 
 void makeContentParameters(RequestDefinition& definition, int* slotCounter) {
     ParameterList& list = *definition.parameters;

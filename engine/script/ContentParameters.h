@@ -2,7 +2,11 @@
 
 namespace torvex {
 
+struct Parameter;
 struct RequestDefinition;
+
+// A piece of a content body: a parameter named "pcontent", in any case.
+bool isContentParameter(const Parameter& parameter);
 
 // Turns the definition's content into "pcontent" parameters: each $-function call becomes one
 // parameter, the text between calls another, and the content buffer is emptied (it stays, marking

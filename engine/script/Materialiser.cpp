@@ -1,18 +1,14 @@
 #include "script/Materialiser.h"
 
+#include "script/ContentParameters.h"
 #include "script/ParamEvaluator.h"
 #include "script/RequestDefinition.h"
 #include "script/UserScriptState.h"
 
 #include <cstdio>
-#include <strings.h>
 
 namespace torvex {
 namespace {
-
-bool isContent(const Parameter& p) {
-    return strcasecmp(p.name.c_str(), "pcontent") == 0;
-}
 
 template <typename Visit> void forEachParameter(const RequestDefinition& copy, Visit visit) {
     for (const Parameter& p : *copy.parameters) visit(p);
@@ -28,7 +24,8 @@ public:
     // Content requests send the content pieces back to back and nothing else.
     void content() {
         forEachParameter(copy_, [&](const Parameter& p) {
-            if (isContent(p)) appendPartsValue(body_, p.parts, user_, response_, multipart_);
+            if (isContentParameter(p))
+                appendPartsValue(body_, p.parts, user_, response_, multipart_);
         });
     }
 
@@ -108,7 +105,7 @@ void materialise(UserScriptState& user, RequestDefinition& copy, ResponseText re
 
     BodyBuilder builder(user, copy, response);
     bool content = false;
-    forEachParameter(copy, [&](const Parameter& p) { content = content || isContent(p); });
+    forEachParameter(copy, [&](const Parameter& p) { content = content || isContentParameter(p); });
     if (content)
         builder.content();
     else

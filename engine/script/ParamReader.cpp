@@ -1,5 +1,6 @@
 #include "script/ParamReader.h"
 
+#include "api/CaseInsensitive.h"
 #include "api/Output.h"
 #include "script/ArgumentReader.h"
 #include "script/RequestDefinition.h"
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <strings.h>
 
 namespace torvex {
 namespace {
@@ -18,11 +18,6 @@ constexpr std::size_t argumentLimit = 255;
 // A $rxname value may hold another $rxname; deeper nesting is refused before it can exhaust the
 // stack of a virtual user's thread.
 constexpr int maxRxNameNesting = 8;
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
-}
 
 // Reads a decimal integer as scanf's %d does: white space, an optional sign, at least one digit.
 // Values beyond an int are held at its limits.
@@ -62,6 +57,19 @@ std::size_t closingSlash(std::string_view args) {
         if (args[i] == '\\') ++i;
     }
     return std::string_view::npos;
+}
+
+// "(first)" or "(first,second)" of $var and $clid, each quoted or plain.
+bool readArgumentPair(const char* function, std::string_view args, std::string& first,
+                      std::optional<std::string>& second) {
+    if (!take(args, '(')) {
+        message("'(' expected in after $%s\n", function);
+        return false;
+    }
+    Argument argument = readArgument(args, argumentLimit);
+    first             = std::move(argument.text);
+    if (argument.delimiter == ',') second = readArgument(args, argumentLimit).text;
+    return true;
 }
 
 // The items of a list up to its closing ')'.
@@ -295,26 +303,18 @@ bool ParamReader::rxname(std::string_view name, std::string_view args, CParamPar
 }
 
 bool ParamReader::var(std::string_view args, CParamPart& out) {
-    if (!take(args, '(')) {
-        message("'(' expected in after $var\n");
-        return false;
-    }
-    Argument variable = readArgument(args, argumentLimit);
-    part::Var var{std::move(variable.text), std::nullopt};
-    if (variable.delimiter == ',') var.defaultText = readArgument(args, argumentLimit).text;
+    part::Var var;
+    if (!readArgumentPair("var", args, var.name, var.defaultText)) return false;
     out.kind = std::move(var);
     return true;
 }
 
 bool ParamReader::clid(std::string_view args, CParamPart& out) {
-    if (!take(args, '(')) {
-        message("'(' expected in after $clid\n");
-        return false;
-    }
-    Argument prefix = readArgument(args, argumentLimit);
-    part::ClId clid{std::move(prefix.text), {}};
-    if (prefix.delimiter == ',') clid.suffix = readArgument(args, argumentLimit).text;
-    out.kind = std::move(clid);
+    part::ClId clid;
+    std::optional<std::string> suffix;
+    if (!readArgumentPair("clid", args, clid.prefix, suffix)) return false;
+    clid.suffix = suffix.value_or("");
+    out.kind    = std::move(clid);
     return true;
 }
 

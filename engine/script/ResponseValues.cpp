@@ -1,5 +1,6 @@
 #include "script/ResponseValues.h"
 
+#include "api/CaseInsensitive.h"
 #include "api/TextBuffer.h"
 #include "script/RandomGenerator.h"
 #include "script/UrlEncoding.h"
@@ -7,7 +8,6 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace torvex {
 namespace {
@@ -34,17 +34,6 @@ private:
 
 std::size_t endOf(std::string_view text, std::size_t from, const char* stops) {
     return std::min(text.find_first_of(stops, from), text.size());
-}
-
-bool equalsIgnoringCase(std::string_view text, std::size_t at, std::string_view word) {
-    return text.size() - at >= word.size() &&
-           strncasecmp(text.data() + at, word.data(), word.size()) == 0;
-}
-
-std::size_t findIgnoringCase(std::string_view text, std::string_view word) {
-    for (std::size_t i = 0; i + word.size() <= text.size(); ++i)
-        if (equalsIgnoringCase(text, i, word)) return i;
-    return std::string_view::npos;
 }
 
 // The last space before a position, for positions that only grow.
@@ -112,7 +101,7 @@ bool decodeReference(std::string_view text, std::size_t at, char (&bytes)[4],
         char c;
     } named[] = {{"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''}, {"lt;", '<'}, {"gt;", '>'}};
     for (const auto& entity : named) {
-        if (equalsIgnoringCase(text, at + 1, entity.name)) {
+        if (startsWithIgnoringCase(text.substr(at + 1), entity.name)) {
             bytes[0] = entity.c;
             piece    = std::string_view(bytes, 1);
             length   = 1 + entity.name.size();
@@ -184,7 +173,8 @@ void appendHiddenValue(TextBuffer& out, std::string_view response, std::string_v
             std::string_view(" \">").find(response[after]) == std::string_view::npos)
             continue;
         std::size_t before = space.before(at);
-        if (before == std::string_view::npos || !equalsIgnoringCase(response, before + 1, "name"))
+        if (before == std::string_view::npos ||
+            !startsWithIgnoringCase(response.substr(before + 1), "name"))
             continue;
         candidates.add(valueAttribute(response, at));
     }

@@ -1,5 +1,6 @@
 #include "script/ScriptParser.h"
 
+#include "api/CaseInsensitive.h"
 #include "api/Options.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
-#include <strings.h>
 
 namespace torvex {
 namespace {
@@ -38,17 +38,6 @@ constexpr std::size_t argumentLimit        = 255;
 constexpr std::size_t maxContentTerminator = 255;
 // Request options are looked for in this much of a '$' line.
 constexpr std::size_t maxRequestOptionLine = 511;
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-// Case-insensitive search for `needle` in `text` from `from`.
-std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
-    for (std::size_t i = from; i + needle.size() <= text.size(); ++i)
-        if (equalsIgnoringCase(text.substr(i, needle.size()), needle)) return i;
-    return std::string_view::npos;
-}
 
 // A "name=value" line: the name without the spaces before '=', the value as it stands.
 struct Assignment {

@@ -1,5 +1,6 @@
 #include "script/SequenceArguments.h"
 
+#include "api/CaseInsensitive.h"
 #include "api/FixedText.h"
 #include "api/LeadingNumber.h"
 #include "script/ArgumentReader.h"
@@ -7,16 +8,11 @@
 #include "script/RequestDefinition.h"
 
 #include <algorithm>
-#include <strings.h>
 
 namespace torvex {
 namespace {
 
 constexpr std::size_t maxRequestOptionLine = 511;
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 bool hasParameter(const RequestDefinition& copy, std::string_view name) {
     auto named = [&](const Parameter& p) { return p.name == name; };
