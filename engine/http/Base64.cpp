@@ -1,0 +1,1 @@
+#include "http/Base64.h"

@@ -1,0 +1,1 @@
+#include "http/CookieJar.h"

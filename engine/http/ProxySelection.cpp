@@ -1,0 +1,1 @@
+#include "http/ProxySelection.h"

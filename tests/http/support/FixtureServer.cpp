@@ -1,0 +1,1 @@
+#include "http/support/FixtureServer.h"
