@@ -2,10 +2,29 @@
 
 #include "api/Options.h"
 
+#include <atomic>
+
 namespace torvex {
 
 CTestSet::CTestSet() {
     registerOptions(*this);
+}
+
+void CTestSet::storeRequestTarget(std::string_view host, int requestPort) {
+    {
+        std::lock_guard lock(targetMutex_);
+        if (server.view() != host) server.set(host);
+    }
+    std::atomic_ref<int>(port).store(requestPort, std::memory_order_relaxed);
+}
+
+std::string CTestSet::requestServer() const {
+    std::lock_guard lock(targetMutex_);
+    return std::string(server.view());
+}
+
+int CTestSet::requestPort() const {
+    return std::atomic_ref<int>(const_cast<int&>(port)).load(std::memory_order_relaxed);
 }
 
 } // namespace torvex

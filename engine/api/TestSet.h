@@ -11,7 +11,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 namespace torvex {
 
@@ -26,6 +28,12 @@ public:
 
     // True when a script drives the virtual users instead of the sequences.
     bool scriptMode() const { return !script.empty(); }
+
+    // Every request stores its host and port in the options `server` and `port` while other
+    // users' threads read them; these keep each value whole.
+    void storeRequestTarget(std::string_view host, int requestPort);
+    std::string requestServer() const;
+    int requestPort() const;
 
     FixedText<256> testname;
     FixedText<256> server{"localhost"};
@@ -103,6 +111,9 @@ public:
     int customproxy = 1;
     int bypassproxy = 1;
     FixedText<512> proxyexceptions;
+
+private:
+    mutable std::mutex targetMutex_;
 };
 
 } // namespace torvex

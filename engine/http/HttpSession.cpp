@@ -1,0 +1,34 @@
+#include "http/HttpSession.h"
+
+#include "api/TestSet.h"
+
+namespace torvex {
+
+HttpSession::HttpSession(CTestSet& owner) : testSet(owner), waits(waitRulesOf(owner)) {}
+
+void HttpSession::reset() {
+    keptConnection.reset();
+    cookies.clear();
+    hasPreviousBody     = false;
+    previousBodyOffset  = 0;
+    requestCount        = 0;
+    completedIterations = 0;
+    traffic             = {};
+    currentUrl.clear();
+    waits = waitRulesOf(testSet);
+}
+
+ResponseText HttpSession::previousBody() {
+    if (!hasPreviousBody) return {};
+    const char* text = response.text();
+    return {text + previousBodyOffset, response.length() - previousBodyOffset};
+}
+
+WaitRules waitRulesOf(const CTestSet& testSet) {
+    WaitRules rules;
+    if (testSet.timeout > 0 && testSet.nowait == 0) rules.timeoutMs = testSet.timeout * 1000;
+    if (testSet.abortseq) rules.abortFlag = &testSet.abortflag;
+    return rules;
+}
+
+} // namespace torvex

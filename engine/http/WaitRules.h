@@ -1,0 +1,25 @@
+#pragma once
+
+#include <atomic>
+
+namespace torvex {
+
+// Bounds on every blocking wait of a virtual user: a time-out per wait and the run's abort flag.
+struct WaitRules {
+    int timeoutMs                     = -1;      // below 0: no time-out
+    const std::atomic<int>* abortFlag = nullptr; // none: waits ignore a stop of the run
+
+    bool aborted() const { return abortFlag && abortFlag->load(std::memory_order_relaxed) != 0; }
+};
+
+// Why a wait or transfer gave up.
+enum class WaitEnd { Ready, TimedOut, Aborted };
+
+// Waits until the socket has any of `events` (poll flags), the time-out passes or the run stops.
+// A stop is noticed within a tenth of a second.
+WaitEnd waitForSocket(int socket, short events, const WaitRules& rules);
+
+// Sleeps `milliseconds`, ending early when the run stops. Returns false when it ended early.
+bool pause(int milliseconds, const WaitRules& rules);
+
+} // namespace torvex
