@@ -25,11 +25,25 @@ using Clock = std::chrono::steady_clock;
 constexpr long kLongestPauseMs = 120000;
 
 TransferFailure failureOf(WaitEnd end) {
-    return end == WaitEnd::Aborted ? TransferFailure::Aborted : TransferFailure::TimedOut;
+    switch (end) {
+    case WaitEnd::Aborted:
+        return TransferFailure::Aborted;
+    case WaitEnd::TimedOut:
+        return TransferFailure::TimedOut;
+    default:
+        return TransferFailure::Error;
+    }
 }
 
 int errorOf(WaitEnd end) {
-    return end == WaitEnd::Aborted ? ECANCELED : ETIMEDOUT;
+    switch (end) {
+    case WaitEnd::Aborted:
+        return ECANCELED;
+    case WaitEnd::TimedOut:
+        return ETIMEDOUT;
+    default:
+        return errno;
+    }
 }
 
 } // namespace
@@ -82,6 +96,8 @@ int CConnection::setSpeed(int bytesPerSecond) {
 long CConnection::rawSend(const char* data, std::size_t length) {
     if (length == 0) return 0;
     if (socket_ == -1) return failed(TransferFailure::Error, ENOTCONN);
+    // A peer that keeps pace would otherwise never let a waiting loop see the stop.
+    if (rules_.aborted()) return failed(TransferFailure::Aborted, ECANCELED);
     for (;;) {
         ssize_t sent = ::send(socket_, data, length, MSG_NOSIGNAL);
         if (sent >= 0) return sent;
@@ -95,6 +111,7 @@ long CConnection::rawSend(const char* data, std::size_t length) {
 long CConnection::rawReceive(char* buffer, std::size_t size) {
     if (size == 0) return 0;
     if (socket_ == -1) return failed(TransferFailure::Error, ENOTCONN);
+    if (rules_.aborted()) return failed(TransferFailure::Aborted, ECANCELED);
     for (;;) {
         ssize_t received = ::recv(socket_, buffer, size, 0);
         if (received > 0) return received;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace torvex {
 
@@ -32,6 +33,10 @@ public:
     // The stored target; false when the connection is closed.
     bool peer(std::uint32_t& address, int& port) const;
     bool isOpen() const { return socket_ != -1; }
+
+    // What the connection leads to beyond its first hop (tunnel target, TLS), set by its owner.
+    void setRoute(std::string route) { route_ = std::move(route); }
+    const std::string& route() const { return route_; }
 
     // Opens a TCP connection to the target: 0, or -1 with the socket closed.
     int connect();
@@ -85,7 +90,8 @@ private:
     int socket_            = -1;
     std::uint32_t address_ = 0; // network byte order
     std::uint16_t port_    = 0; // network byte order
-    int speed_             = 0;
+    std::string route_;
+    int speed_ = 0;
     std::unique_ptr<CSslChannel> ssl_;
     TransferFailure failure_ = TransferFailure::None;
     int error_               = 0;

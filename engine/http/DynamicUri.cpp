@@ -69,7 +69,7 @@ bool resolveHref(std::string_view argument, std::string_view body, std::string& 
     std::size_t at = body.find(argument);
     if (at == std::string_view::npos) return false;
     // Without a '<' before the text the link is looked for from the start of the body.
-    std::size_t tag = body.rfind('<', at);
+    std::size_t tag = at == 0 ? std::string_view::npos : body.rfind('<', at - 1);
     std::size_t value =
         findAttribute(body, tag == std::string_view::npos ? 0 : tag, " href=", " HREF=");
     if (value == std::string_view::npos) return false;

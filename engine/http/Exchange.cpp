@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -20,10 +21,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kLargestSend = 1024;
+// A server that never ends its response must not take all of the machine's memory.
+constexpr std::size_t kLargestResponse = std::size_t{256} << 20;
 
+// Measured times stay positive: a negative value would read as an error outcome.
 int microsecondsBetween(Clock::time_point from, Clock::time_point to) {
     auto us = std::chrono::duration_cast<std::chrono::microseconds>(to - from).count();
-    return static_cast<int>(static_cast<std::int32_t>(us));
+    return static_cast<int>(std::clamp<decltype(us)>(us, 0, INT_MAX));
 }
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
@@ -48,6 +52,13 @@ int fail(HttpSession& session, CConnection& connection, const char* format) {
     int outcome = failureOutcome(connection);
     connection.close();
     return outcome;
+}
+
+int tooLarge(HttpSession& session, CConnection& connection) {
+    writeLog(session.script.log, "Error: the response is larger than %zu bytes.\n",
+             kLargestResponse);
+    connection.close();
+    return -1;
 }
 
 struct Reading {
@@ -135,6 +146,8 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
         int length = connection.readLine(io, HttpSession::kIoBufferSize);
         if (length < 0) return fail(session, connection, "Error(HDR): %d\n");
         std::string_view line(io, static_cast<std::size_t>(length));
+        if (response.length() + line.size() > kLargestResponse)
+            return tooLarge(session, connection);
         response.append(line);
         readHeaderLine(line, r);
         if (line == "\r\n" || line.starts_with('\n')) {
@@ -145,8 +158,9 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     }
 
     // Body.
-    if (r.contentLength == 0) {
-        // Nothing follows the headers.
+    if (r.contentLength == 0 || r.status == 204 || r.status == 304) {
+        // Nothing follows the headers: these statuses never have a body, and waiting for one
+        // would hold a kept connection until the server closes it.
     } else if (!r.chunked) {
         long long received = 0;
         for (;;) {
@@ -156,6 +170,8 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
                     std::min<long long>(static_cast<long long>(want), r.contentLength - received));
             long n = connection.receive(io, want);
             if (n <= 0) break;
+            if (response.length() + static_cast<std::size_t>(n) > kLargestResponse)
+                return tooLarge(session, connection);
             response.append({io, static_cast<std::size_t>(n)});
             received += n;
             if (r.contentLength > 0 && received >= r.contentLength) break;
@@ -184,6 +200,8 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
                     closed = true;
                     break;
                 }
+                if (response.length() + static_cast<std::size_t>(n) > kLargestResponse)
+                    return tooLarge(session, connection);
                 response.append({io, static_cast<std::size_t>(n)});
                 size -= static_cast<unsigned long long>(n);
             }
@@ -194,12 +212,11 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     const auto end = Clock::now();
     if (t.timingmode != 1) measured = microsecondsBetween(intervalStart, end);
     measured = roundMeasured(measured, t.round);
-    session.traffic.bytesReceived += response.length();
-    session.traffic.receiveTimeMs += millisecondsBetween(receiveStart, end);
-
     // A body cut short by a time-out or a stop is not a response.
     if (connection.lastFailure() == TransferFailure::TimedOut) return -4;
     if (connection.lastFailure() == TransferFailure::Aborted) return -1;
+    session.traffic.bytesReceived += response.length();
+    session.traffic.receiveTimeMs += millisecondsBetween(receiveStart, end);
     if (!r.keepAlive) connection.close();
     return measured;
 }

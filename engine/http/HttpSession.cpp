@@ -2,6 +2,9 @@
 
 #include "api/TestSet.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace torvex {
 
 HttpSession::HttpSession(CTestSet& owner) : testSet(owner), waits(waitRulesOf(owner)) {}
@@ -26,7 +29,8 @@ ResponseText HttpSession::previousBody() {
 
 WaitRules waitRulesOf(const CTestSet& testSet) {
     WaitRules rules;
-    if (testSet.timeout > 0 && testSet.nowait == 0) rules.timeoutMs = testSet.timeout * 1000;
+    if (testSet.timeout > 0 && testSet.nowait == 0)
+        rules.timeoutMs = static_cast<int>(std::min<long long>(testSet.timeout * 1000LL, INT_MAX));
     if (testSet.abortseq) rules.abortFlag = &testSet.abortflag;
     return rules;
 }

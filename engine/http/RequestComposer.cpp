@@ -153,8 +153,8 @@ void composeRequest(HttpSession& session, RequestDefinition& copy, const Request
     logRequest(session, "Request:\r\n");
 }
 
-RequestTarget redirectTarget(const HttpSession& session, std::string_view location,
-                             RedirectPosition& position, std::string& path) {
+bool redirectTarget(const HttpSession& session, std::string_view location,
+                    RedirectPosition& position, std::string& path, RequestTarget& target) {
     std::string_view rest = location;
     const bool plain      = startsWithIgnoringCase(rest, "http://");
     if (plain || startsWithIgnoringCase(rest, "https://")) {
@@ -166,10 +166,11 @@ RequestTarget redirectTarget(const HttpSession& session, std::string_view locati
         rest                = hostEnd == std::string_view::npos ? "" : rest.substr(hostEnd);
         if (rest.starts_with(':')) {
             rest.remove_prefix(1);
-            int port      = 0;
-            std::size_t i = 0;
-            for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && port < 100000; ++i)
+            int port = 0;
+            for (std::size_t i = 0; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i) {
                 port = port * 10 + (rest[i] - '0');
+                if (port > 65535) return false;
+            }
             position.port         = port;
             std::size_t pathStart = rest.find_first_of("/\\");
             rest = pathStart == std::string_view::npos ? "" : rest.substr(pathStart);
@@ -184,12 +185,11 @@ RequestTarget redirectTarget(const HttpSession& session, std::string_view locati
     for (char& c : path)
         if (c == ' ') c = '+';
 
-    RequestTarget target;
     target.host   = position.host;
     target.port   = position.port;
     target.secure = position.secure;
     target.proxy  = proxyFor(session, target.host, target.secure);
-    return target;
+    return true;
 }
 
 void composeRedirect(HttpSession& session, const RequestTarget& target, std::string_view path) {

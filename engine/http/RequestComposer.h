@@ -27,9 +27,10 @@ struct RedirectPosition {
 };
 
 // The target of a redirect to `location`; moves `position` to the new host, port and scheme
-// when the location is absolute. `path` receives the location's path.
-RequestTarget redirectTarget(const HttpSession& session, std::string_view location,
-                             RedirectPosition& position, std::string& path);
+// when the location is absolute. `path` receives the location's path. False when the location
+// names a port past 65535.
+bool redirectTarget(const HttpSession& session, std::string_view location,
+                    RedirectPosition& position, std::string& path, RequestTarget& target);
 
 // Writes the GET for a redirect into session.request and logs it.
 void composeRedirect(HttpSession& session, const RequestTarget& target, std::string_view path);

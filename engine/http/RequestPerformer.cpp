@@ -10,12 +10,18 @@
 #include "script/RequestDefinition.h"
 #include "script/UserLog.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 namespace torvex {
 namespace {
+
+// Browsers give up after this many redirects; a server that redirects forever would otherwise
+// hold the user for good.
+constexpr int kMostRedirects = 20;
 
 bool accepted(int status) {
     return status == 100 || status == 200 || status == 301 || status == 302;
@@ -80,7 +86,7 @@ int performRequest(HttpSession& session, RequestDefinition& copy) {
     if (!accepted(status)) return -2;
 
     RedirectPosition position{target.host, target.port, target.secure};
-    for (;;) {
+    for (int redirects = 0;; ++redirects) {
         std::string location;
         session.previousBodyOffset =
             processHeaders(session.response.view(), status, session.cookies, location);
@@ -88,9 +94,19 @@ int performRequest(HttpSession& session, RequestDefinition& copy) {
         // A redirect without a Location is the final response.
         if ((status != 301 && status != 302) || t.noredir || location.empty()) break;
 
-        countRequest(session);
+        if (redirects == kMostRedirects) {
+            writeLog(session.script.log, "Error: more than %d redirects.\r\n", kMostRedirects);
+            return -2;
+        }
+        if (session.waits.aborted()) return -1;
         std::string path;
-        RequestTarget next      = redirectTarget(session, location, position, path);
+        RequestTarget next;
+        if (!redirectTarget(session, location, position, path, next)) {
+            writeLog(session.script.log, "Error: bad port in redirect location %s.\r\n",
+                     location.c_str());
+            return -1;
+        }
+        countRequest(session);
         session.hasPreviousBody = false;
         connection              = acquireConnection(session, next);
         if (!connection) return -1;
@@ -98,7 +114,9 @@ int performRequest(HttpSession& session, RequestDefinition& copy) {
         composeRedirect(session, next, path);
         int redirectTime = exchangeAndRelease(session, std::move(connection), t.keepalive != 0);
         if (redirectTime < 0) return redirectTime;
-        if (t.sumredirecttime) outcome += redirectTime;
+        if (t.sumredirecttime)
+            outcome = static_cast<int>(
+                std::min<long long>(static_cast<long long>(outcome) + redirectTime, INT_MAX));
         status = countStatus(session);
         logResponse(session);
         if (!accepted(status)) return -2;

@@ -113,7 +113,8 @@ std::unique_ptr<CSslChannel> CSslChannel::connect(CConnection& connection, int s
     channel->ssl_ = SSL_new(channel->context_);
     if (!channel->ssl_) return nullptr;
 
-    BIO* bio = BIO_new(connectionBioMethod());
+    const BIO_METHOD* method = connectionBioMethod();
+    BIO* bio                 = method ? BIO_new(method) : nullptr;
     if (!bio) return nullptr;
     BIO_set_data(bio, &connection);
     SSL_set_bio(channel->ssl_, bio, bio);

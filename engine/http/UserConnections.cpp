@@ -14,6 +14,15 @@ int failedOutcome(const CConnection& connection) {
     return connection.lastFailure() == TransferFailure::TimedOut ? -4 : -1;
 }
 
+// A kept connection serves a new request only when it leads the same way: a tunnel to the same
+// server, and TLS exactly when the request is secure. An HTTP proxy serves any host.
+std::string routeOf(const RequestTarget& target) {
+    std::string route = std::to_string(target.proxy.kind) + (target.secure ? "s" : "p");
+    if (target.proxy.kind != kDirect && target.proxy.kind != kHttpProxy)
+        route += target.host + ":" + std::to_string(target.port);
+    return route;
+}
+
 } // namespace
 
 ProxyChoice proxyFor(const HttpSession& session, const std::string& host, bool secure) {
@@ -31,16 +40,18 @@ std::unique_ptr<CConnection> acquireConnection(HttpSession& session, const Reque
         writeLog(session.script.log, "Failed to resolve hostname: %s.\r\n", host.c_str());
         return nullptr;
     }
+    std::string route = routeOf(target);
     if (auto& kept = session.keptConnection) {
         std::uint32_t keptAddress;
         int keptPort;
         if (!kept->peer(keptAddress, keptPort))
             kept.reset();
-        else if (keptAddress == address && keptPort == target.hopPort())
+        else if (keptAddress == address && keptPort == target.hopPort() && kept->route() == route)
             return std::move(kept);
     }
     auto connection = std::make_unique<CConnection>(session.waits);
     connection->setTarget(address, target.hopPort());
+    connection->setRoute(std::move(route));
     return connection;
 }
 
@@ -70,7 +81,9 @@ int establishConnection(HttpSession& session, std::unique_ptr<CConnection>& conn
             writeLog(log, "Failed to activate SSL.\r\n");
         }
     }
+    // A socket left open by a refused handshake must not be kept for the next request.
     int outcome = failedOutcome(*connection);
+    connection->close();
     releaseConnection(session, std::move(connection));
     return outcome;
 }

@@ -25,8 +25,9 @@ struct RequestTarget {
 // The proxy choice of the test set for `host`; secure requests through an HTTP proxy tunnel.
 ProxyChoice proxyFor(const HttpSession& session, const std::string& host, bool secure);
 
-// The user's kept connection when it leads to the target's first hop (still open), otherwise a
-// new, unconnected one. None when the first hop's name does not resolve.
+// The user's kept connection when it leads to the target's first hop (still open) and on to the
+// same place (tunnel target, TLS or not), otherwise a new, unconnected one. None when the first
+// hop's name does not resolve.
 std::unique_ptr<CConnection> acquireConnection(HttpSession& session, const RequestTarget& target);
 
 // Makes an acquired connection ready for the request: bandwidth emulation, and for a new one the

@@ -32,7 +32,7 @@ WaitEnd waitForSocket(int socket, short events, const WaitRules& rules) {
         if (rules.abortFlag) slice = slice < 0 ? kAbortSliceMs : std::min(slice, kAbortSliceMs);
         int ready = ::poll(&entry, 1, slice);
         if (ready > 0) return WaitEnd::Ready;
-        if (ready < 0 && errno != EINTR) return WaitEnd::Ready; // the transfer reports the error
+        if (ready < 0 && errno != EINTR) return WaitEnd::Failed;
         if (bounded && Clock::now() >= deadline) return WaitEnd::TimedOut;
     }
 }

@@ -13,10 +13,10 @@ struct WaitRules {
 };
 
 // Why a wait or transfer gave up.
-enum class WaitEnd { Ready, TimedOut, Aborted };
+enum class WaitEnd { Ready, TimedOut, Aborted, Failed };
 
 // Waits until the socket has any of `events` (poll flags), the time-out passes or the run stops.
-// A stop is noticed within a tenth of a second.
+// A stop is noticed within a tenth of a second. Failed leaves poll's error in errno.
 WaitEnd waitForSocket(int socket, short events, const WaitRules& rules);
 
 // Sleeps `milliseconds`, ending early when the run stops. Returns false when it ended early.
