@@ -12,6 +12,8 @@ packages=(
     libcli11-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
+    # tests: real proxies
+    tinyproxy dante-server
 )
 
 missing=()
