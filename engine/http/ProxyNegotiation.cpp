@@ -8,6 +8,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <cstdarg>
+
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -38,6 +41,22 @@ bool receiveExactly(CConnection& connection, unsigned char* buffer, std::size_t 
     }
     return true;
 }
+
+// Adds why a SOCKS handshake failed to the messages, and fails.
+int explain(std::string& messages, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int explain(std::string& messages, const char* format, ...) {
+    char text[320];
+    va_list arguments;
+    va_start(arguments, format);
+    int n = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (n > 0) messages.append(text, std::min(static_cast<std::size_t>(n), sizeof text - 1));
+    return -1;
+}
+
+constexpr const char* kNoSend    = "The proxy closed the connection.\r\n";
+constexpr const char* kNoReply   = "No complete reply from the proxy.\r\n";
+constexpr const char* kNotSocks5 = "The proxy's reply is not SOCKS 5.\r\n";
 
 // Where the CONNECT reply's header block ends (after its blank line), or npos. A block whose
 // blank line is followed directly by "Content-Range:" runs on to the next blank line.
@@ -121,20 +140,17 @@ int socks4(CConnection& connection, const std::string& host, int port,
            const std::string& credentials, std::string& messages) {
     messages += "Connected to SOCK4 proxy.\r\n";
     std::uint32_t address;
-    if (!resolveHost(host.c_str(), address)) return -1;
+    if (!resolveHost(host.c_str(), address))
+        return explain(messages, "Failed to resolve hostname: %.255s.\r\n", host.c_str());
     std::string request{'\x04', '\x01'};
     appendPortAndAddress(request, port, address, true);
     request += credentials.empty() ? "noname" : credentials;
     request += '\0';
-    if (!sendAll(connection, request)) return -1;
+    if (!sendAll(connection, request)) return explain(messages, kNoSend);
     unsigned char reply[8];
-    if (!receiveExactly(connection, reply, sizeof reply)) return -1;
+    if (!receiveExactly(connection, reply, sizeof reply)) return explain(messages, kNoReply);
     if (reply[0] == 0 && reply[1] == 90) return 0;
-    char text[64];
-    std::snprintf(text, sizeof text, "SOCKS 4 proxy refused the connection (reply %d).\r\n",
-                  reply[1]);
-    messages += text;
-    return -1;
+    return explain(messages, "SOCKS 4 proxy refused the connection (reply %d).\r\n", reply[1]);
 }
 
 // RFC 1929: version 1, then the user name and the password, each after its length byte.
@@ -144,21 +160,18 @@ int socks5Login(CConnection& connection, std::string_view credentials, std::stri
         colon == std::string_view::npos ? credentials : credentials.substr(0, colon);
     std::string_view password =
         colon == std::string_view::npos ? std::string_view{} : credentials.substr(colon + 1);
-    if (user.empty() || password.empty() || user.size() > 255 || password.size() > 255) {
-        messages += "SOCKS 5 proxy asks for a user name and password.\r\n";
-        return -1;
-    }
+    if (user.empty() || password.empty() || user.size() > 255 || password.size() > 255)
+        return explain(messages, "SOCKS 5 proxy asks for a user name and password.\r\n");
     std::string login{'\x01'};
     login += static_cast<char>(user.size());
     login += user;
     login += static_cast<char>(password.size());
     login += password;
-    if (!sendAll(connection, login)) return -1;
+    if (!sendAll(connection, login)) return explain(messages, kNoSend);
     unsigned char reply[2];
-    if (!receiveExactly(connection, reply, sizeof reply)) return -1;
+    if (!receiveExactly(connection, reply, sizeof reply)) return explain(messages, kNoReply);
     if (reply[1] == 0) return 0;
-    messages += "SOCKS 5 proxy refused the user name and password.\r\n";
-    return -1;
+    return explain(messages, "SOCKS 5 proxy refused the user name and password.\r\n");
 }
 
 // The rest of a connect reply after its first four bytes: the bound address, by its type, and
@@ -187,32 +200,30 @@ int socks5(CConnection& connection, const std::string& host, int port,
            const std::string& credentials, std::string& messages) {
     messages += "Connected to SOCK5 proxy.\r\n";
     std::uint32_t address;
-    if (!resolveHost(host.c_str(), address)) return -1;
+    if (!resolveHost(host.c_str(), address))
+        return explain(messages, "Failed to resolve hostname: %.255s.\r\n", host.c_str());
     const bool login = credentials.find(':') != std::string::npos;
     const std::string greeting{'\x05', '\x01', login ? '\x02' : '\x00'};
-    if (!sendAll(connection, greeting)) return -1;
+    if (!sendAll(connection, greeting)) return explain(messages, kNoSend);
     unsigned char choice[2];
-    if (!receiveExactly(connection, choice, sizeof choice) || choice[0] != 5) return -1;
+    if (!receiveExactly(connection, choice, sizeof choice)) return explain(messages, kNoReply);
+    if (choice[0] != 5) return explain(messages, kNotSocks5);
     if (choice[1] == 2) {
         if (socks5Login(connection, credentials, messages) != 0) return -1;
     } else if (choice[1] != 0) {
-        messages += "SOCKS 5 proxy accepts none of the offered authentication methods.\r\n";
-        return -1;
+        return explain(messages,
+                       "SOCKS 5 proxy accepts none of the offered authentication methods.\r\n");
     }
 
     std::string request{'\x05', '\x01', '\x00', '\x01'};
     appendPortAndAddress(request, port, address, false);
-    if (!sendAll(connection, request)) return -1;
+    if (!sendAll(connection, request)) return explain(messages, kNoSend);
     unsigned char reply[4];
-    if (!receiveExactly(connection, reply, sizeof reply) || reply[0] != 5) return -1;
-    if (reply[1] != 0) {
-        char text[64];
-        std::snprintf(text, sizeof text, "SOCKS 5 proxy refused the connection (reply %d).\r\n",
-                      reply[1]);
-        messages += text;
-        return -1;
-    }
-    return skipBoundAddress(connection, reply[3]) ? 0 : -1;
+    if (!receiveExactly(connection, reply, sizeof reply)) return explain(messages, kNoReply);
+    if (reply[0] != 5) return explain(messages, kNotSocks5);
+    if (reply[1] != 0)
+        return explain(messages, "SOCKS 5 proxy refused the connection (reply %d).\r\n", reply[1]);
+    return skipBoundAddress(connection, reply[3]) ? 0 : explain(messages, kNotSocks5);
 }
 
 } // namespace
