@@ -588,6 +588,23 @@ TEST_F(Connections, SilentServerTimesOut) {
     EXPECT_EQ(server.connectionCount(), 1);
 }
 
+// A server that never stops sending keeps every wait short; the stop must still be seen.
+TEST_F(Connections, StopEndsABodyThatNeverEnds) {
+    FixtureServer server;
+    server.setDefault([](ReplyChannel& channel, const RecordedRequest&) {
+        channel.send("HTTP/1.1 200 OK\r\n\r\n");
+        const std::string piece(16384, 'x');
+        for (int i = 0; i < 20000 && channel.send(piece); ++i) {
+        }
+    });
+    ASSERT_NO_FATAL_FAILURE(load(scriptFor(server.port(), "timeout=0\n[a]\n$uri=/a\n")));
+    AbortLater stop(testSet.abortflag, 300ms);
+    const auto start = Clock::now();
+    EXPECT_EQ(perform("a"), -1);
+    EXPECT_LT(secondsSince(start), 2.0);
+    EXPECT_EQ(user().keptConnection, nullptr);
+}
+
 TEST_F(Connections, ServerFallingSilentInsideTheBodyTimesOut) {
     FixtureServer server;
     server.setDefault([](ReplyChannel& channel, const RecordedRequest&) {

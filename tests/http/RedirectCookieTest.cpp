@@ -288,3 +288,30 @@ TEST_F(Cookies, RejectedResponseSetsNoCookie) {
 
 } // namespace
 } // namespace torvex::test
+
+namespace torvex::test {
+namespace {
+
+// A server that redirects forever, or to a port that cannot exist, must not hold the user.
+TEST_F(Redirect, EndlessRedirectsStopAfterTwenty) {
+    redirect("/loop", 302, "/loop");
+    load(generalFor(port(), "[r]\n$uri=/loop\n"));
+    EXPECT_EQ(perform("r"), -2);
+    EXPECT_EQ(testSet.sent.load(), 21);
+    EXPECT_EQ(testSet.statuscounts[302].load(), 21);
+    EXPECT_EQ(countOf(log.text(), "Error: more than 20 redirects.\r\n"), 1) << log.text();
+}
+
+TEST_F(Redirect, LocationWithAPortPastTheLastTcpPortFails) {
+    redirect("/p", 302, "http://127.0.0.1:109907/x");
+    load(generalFor(port(), "[r]\n$uri=/p\n"));
+    EXPECT_EQ(perform("r"), -1);
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_NE(
+        log.text().find("Error: bad port in redirect location http://127.0.0.1:109907/x.\r\n"),
+        std::string::npos)
+        << log.text();
+}
+
+} // namespace
+} // namespace torvex::test
