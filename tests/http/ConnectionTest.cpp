@@ -2,7 +2,7 @@
 // bandwidth emulation, time-outs and the stop of a run, traffic figures and what is measured.
 #include "http/Connection.h"
 #include "http/Exchange.h"
-#include "http/TransportTestSupport.h"
+#include "http/ExchangeHelpers.h"
 #include "http/UserConnections.h"
 
 #include <arpa/inet.h>
@@ -28,14 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::size_t countOf(const std::string& text, std::string_view needle) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos;
-         at             = text.find(needle, at + needle.size()))
-        ++n;
-    return n;
 }
 
 std::uint32_t loopback() {

@@ -1,6 +1,6 @@
 // Secure requests: when TLS is used, the server name sent, one handshake per connection, the
 // protocol choice of `sslver`, and handshakes and bodies that end early.
-#include "http/TransportTestSupport.h"
+#include "http/ExchangeHelpers.h"
 #include "http/support/TlsIdentity.h"
 
 #include <openssl/ssl.h>
@@ -13,14 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-std::size_t countOf(const std::string& text, std::string_view needle) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos;
-         at             = text.find(needle, at + needle.size()))
-        ++n;
-    return n;
-}
 
 class Tls : public TransportTest {
 protected:
