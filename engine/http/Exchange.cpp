@@ -47,20 +47,6 @@ int failureOutcome(const CConnection& connection) {
     return connection.lastFailure() == TransferFailure::TimedOut ? -4 : -1;
 }
 
-int fail(HttpSession& session, CConnection& connection, const char* format) {
-    writeLog(session.script.log, format, connection.lastError());
-    int outcome = failureOutcome(connection);
-    connection.close();
-    return outcome;
-}
-
-int tooLarge(HttpSession& session, CConnection& connection) {
-    writeLog(session.script.log, "Error: the response is larger than %zu bytes.\n",
-             kLargestResponse);
-    connection.close();
-    return -1;
-}
-
 struct Reading {
     long long contentLength = -1; // unknown
     bool chunked            = false;
@@ -105,109 +91,153 @@ int roundMeasured(int microseconds, double round) {
     return static_cast<int>(std::trunc(microseconds / (round * 1000)) * step);
 }
 
-int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
-    CTestSet& t          = session.testSet;
-    TextBuffer& response = session.response;
-    char* io             = session.io.get();
-    connection.clearFailure();
-    response.clear();
+namespace {
 
-    // Send.
-    const auto requestStart     = Clock::now();
-    const std::string_view text = session.request.view();
+// One request and its response on one connection. Each step returns false when the exchange
+// has failed, with its outcome in `outcome` and the connection closed.
+class Exchange {
+public:
+    Exchange(HttpSession& session, CConnection& connection)
+        : session_(session), connection_(connection), io_(session.io.get()) {}
+
+    bool send();
+    bool awaitFirstBytes() { return connection_.awaitData() > 0 || fail("Error(HDR): %d\n"); }
+    bool readHeaders(Reading& r);
+    bool readPlainBody(long long contentLength);
+    bool readChunkedBody();
+
+    int outcome = 0;
+
+private:
+    bool fail(const char* format) {
+        writeLog(session_.script.log, format, connection_.lastError());
+        outcome = failureOutcome(connection_);
+        connection_.close();
+        return false;
+    }
+    // Stores received bytes, refusing a response past the size limit.
+    bool store(std::string_view bytes) {
+        if (session_.response.length() + bytes.size() > kLargestResponse) {
+            writeLog(session_.script.log, "Error: the response is larger than %zu bytes.\n",
+                     kLargestResponse);
+            outcome = -1;
+            connection_.close();
+            return false;
+        }
+        session_.response.append(bytes);
+        return true;
+    }
+
+    HttpSession& session_;
+    CConnection& connection_;
+    char* io_;
+};
+
+bool Exchange::send() {
+    const std::string_view text = session_.request.view();
     std::size_t sent            = 0;
     while (sent < text.size()) {
-        long n = connection.send(text.data() + sent, std::min(kLargestSend, text.size() - sent));
+        long n = connection_.send(text.data() + sent, std::min(kLargestSend, text.size() - sent));
         if (n <= 0) break;
         sent += static_cast<std::size_t>(n);
     }
-    const auto sendEnd = Clock::now();
-    session.traffic.bytesSent += text.size();
-    session.traffic.sendTimeMs += millisecondsBetween(requestStart, sendEnd);
-    if (sent < text.size()) {
-        writeLog(session.script.log, "Error (write %d/%d): %d\n", static_cast<int>(sent),
-                 static_cast<int>(text.size()), connection.lastError());
-        int outcome = failureOutcome(connection);
-        connection.close();
-        return outcome;
-    }
+    if (sent == text.size()) return true;
+    writeLog(session_.script.log, "Error (write %d/%d): %d\n", static_cast<int>(sent),
+             static_cast<int>(text.size()), connection_.lastError());
+    outcome = failureOutcome(connection_);
+    connection_.close();
+    return false;
+}
 
-    // Headers, one block after another while they announce 100 Continue.
+// Header blocks, one after another while they announce 100 Continue; only the last one stays.
+bool Exchange::readHeaders(Reading& r) {
+    for (;;) {
+        int length = connection_.readLine(io_, HttpSession::kIoBufferSize);
+        if (length < 0) return fail("Error(HDR): %d\n");
+        std::string_view line(io_, static_cast<std::size_t>(length));
+        if (!store(line)) return false;
+        readHeaderLine(line, r);
+        if (line == "\r\n" || line.starts_with('\n')) {
+            if (r.status != 100) return true;
+            session_.response.clear();
+            r.status = 0;
+        }
+    }
+}
+
+// Up to the announced length, or until the server closes when the length is unknown (-1).
+bool Exchange::readPlainBody(long long contentLength) {
+    for (long long received = 0; contentLength < 0 || received < contentLength;) {
+        std::size_t want = HttpSession::kIoBufferSize;
+        if (contentLength > 0)
+            want = static_cast<std::size_t>(
+                std::min<long long>(static_cast<long long>(want), contentLength - received));
+        long n = connection_.receive(io_, want);
+        if (n <= 0) return true;
+        if (!store({io_, static_cast<std::size_t>(n)})) return false;
+        received += n;
+    }
+    return true;
+}
+
+// The data of every chunk; a connection that closes inside a chunk ends the body.
+bool Exchange::readChunkedBody() {
+    for (;;) {
+        if (connection_.readLine(io_, HttpSession::kIoBufferSize) < 0)
+            return fail("Error(CHUNKLEN): %d\n");
+        unsigned long long size = std::strtoull(io_, nullptr, 16);
+        if (size == 0) {
+            // Trailer lines up to the blank one.
+            for (;;) {
+                int length = connection_.readLine(io_, HttpSession::kIoBufferSize);
+                if (length < 0 || io_[0] == '\n' || std::string_view(io_).starts_with("\r\n"))
+                    return true;
+            }
+        }
+        while (size > 0) {
+            long n = connection_.receive(io_, static_cast<std::size_t>(std::min<unsigned long long>(
+                                                  size, HttpSession::kIoBufferSize)));
+            if (n < 0) return fail("Error(CHUNK): %d\n");
+            if (n == 0) return true;
+            if (!store({io_, static_cast<std::size_t>(n)})) return false;
+            size -= static_cast<unsigned long long>(n);
+        }
+        if (!skipBytes(connection_, io_, 2)) return true;
+    }
+}
+
+} // namespace
+
+int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
+    const CTestSet& t = session.testSet;
+    connection.clearFailure();
+    session.response.clear();
+    Exchange exchange(session, connection);
+
+    const auto requestStart = Clock::now();
+    const bool sent         = exchange.send();
+    session.traffic.bytesSent += session.request.length();
+    session.traffic.sendTimeMs += millisecondsBetween(requestStart, Clock::now());
+    if (!sent) return exchange.outcome;
+
     Reading r;
     r.keepAlive              = keepAlive;
     const auto receiveStart  = Clock::now();
     const auto intervalStart = t.timingmode == 2 ? requestStart : receiveStart;
     int measured             = 0;
     if (t.timingmode == 1) {
-        if (connection.awaitData() <= 0) return fail(session, connection, "Error(HDR): %d\n");
+        // The first bytes of the response end the interval.
+        if (!exchange.awaitFirstBytes()) return exchange.outcome;
         measured = microsecondsBetween(intervalStart, Clock::now());
     }
-    for (;;) {
-        int length = connection.readLine(io, HttpSession::kIoBufferSize);
-        if (length < 0) return fail(session, connection, "Error(HDR): %d\n");
-        std::string_view line(io, static_cast<std::size_t>(length));
-        if (response.length() + line.size() > kLargestResponse)
-            return tooLarge(session, connection);
-        response.append(line);
-        readHeaderLine(line, r);
-        if (line == "\r\n" || line.starts_with('\n')) {
-            if (r.status != 100) break;
-            response.clear();
-            r.status = 0;
-        }
-    }
+    if (!exchange.readHeaders(r)) return exchange.outcome;
 
-    // Body.
-    if (r.contentLength == 0 || r.status == 204 || r.status == 304) {
-        // Nothing follows the headers: these statuses never have a body, and waiting for one
-        // would hold a kept connection until the server closes it.
-    } else if (!r.chunked) {
-        long long received = 0;
-        for (;;) {
-            std::size_t want = HttpSession::kIoBufferSize;
-            if (r.contentLength > 0)
-                want = static_cast<std::size_t>(
-                    std::min<long long>(static_cast<long long>(want), r.contentLength - received));
-            long n = connection.receive(io, want);
-            if (n <= 0) break;
-            if (response.length() + static_cast<std::size_t>(n) > kLargestResponse)
-                return tooLarge(session, connection);
-            response.append({io, static_cast<std::size_t>(n)});
-            received += n;
-            if (r.contentLength > 0 && received >= r.contentLength) break;
-        }
-    } else if (r.chunked) {
-        for (;;) {
-            if (connection.readLine(io, HttpSession::kIoBufferSize) < 0)
-                return fail(session, connection, "Error(CHUNKLEN): %d\n");
-            unsigned long long size = std::strtoull(io, nullptr, 16);
-            if (size == 0) {
-                // Trailer lines up to the blank one.
-                for (;;) {
-                    int length = connection.readLine(io, HttpSession::kIoBufferSize);
-                    if (length < 0 || io[0] == '\n' || std::string_view(io).starts_with("\r\n"))
-                        break;
-                }
-                break;
-            }
-            bool closed = false;
-            while (size > 0) {
-                long n =
-                    connection.receive(io, static_cast<std::size_t>(std::min<unsigned long long>(
-                                               size, HttpSession::kIoBufferSize)));
-                if (n < 0) return fail(session, connection, "Error(CHUNK): %d\n");
-                if (n <= 0) {
-                    closed = true;
-                    break;
-                }
-                if (response.length() + static_cast<std::size_t>(n) > kLargestResponse)
-                    return tooLarge(session, connection);
-                response.append({io, static_cast<std::size_t>(n)});
-                size -= static_cast<unsigned long long>(n);
-            }
-            if (closed || !skipBytes(connection, io, 2)) break;
-        }
-    }
+    // 204 and 304 never have a body: waiting for one would hold a kept connection until the
+    // server closes it.
+    const bool bodyless = r.contentLength == 0 || r.status == 204 || r.status == 304;
+    if (!bodyless && !(r.chunked ? exchange.readChunkedBody()
+                                 : exchange.readPlainBody(std::max(r.contentLength, -1LL))))
+        return exchange.outcome;
 
     const auto end = Clock::now();
     if (t.timingmode != 1) measured = microsecondsBetween(intervalStart, end);
@@ -215,7 +245,7 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     // A body cut short by a time-out or a stop is not a response.
     if (connection.lastFailure() == TransferFailure::TimedOut) return -4;
     if (connection.lastFailure() == TransferFailure::Aborted) return -1;
-    session.traffic.bytesReceived += response.length();
+    session.traffic.bytesReceived += session.response.length();
     session.traffic.receiveTimeMs += millisecondsBetween(receiveStart, end);
     if (!r.keepAlive) connection.close();
     return measured;
