@@ -10,6 +10,8 @@ packages=(
     libssl-dev
     # console runner
     libcli11-dev
+    # workbench: settings and data folders (Qt Core)
+    qt6-base-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
     # tests: real proxies

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// Prints the test script that the scenario file `path` generates with the user's global
+// settings. Returns the exit status: 0, 1 when a request cannot be generated, 2 when the file
+// cannot be read or is damaged.
+int printScenarioScript(const std::string& path);

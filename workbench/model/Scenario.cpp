@@ -1,0 +1,56 @@
+#include "model/Scenario.h"
+
+#include "model/ScriptGeneration.h"
+
+#include <utility>
+
+namespace torvex {
+
+bool CScenario::generateScript(const GlobalSettingsValues& settings, std::string& out) {
+    std::lock_guard guard(mutex_);
+    out = generalText(*this, settings);
+    std::string requestsText;
+    if (!requests.requestsText(requestsText)) return false;
+    out += requestsText;
+    return true;
+}
+
+void CScenario::resetToDefaults() {
+    std::lock_guard guard(mutex_);
+    requests.clear();
+    general = CGeneralSection{};
+    run     = CRunSection{};
+}
+
+void CScenario::resetSections() {
+    std::lock_guard guard(mutex_);
+    general = CGeneralSection{};
+    run     = CRunSection{};
+}
+
+void CScenario::copyRequestsFrom(const CScenario& other) {
+    requests.copyFrom(other.requests);
+}
+
+void CScenario::copyFrom(const CScenario& other) {
+    if (&other == this) return;
+    std::lock_guard guard(mutex_);
+    general = other.general;
+    run     = other.run;
+    requests.copyFrom(other.requests);
+}
+
+void CScenario::swapContents(CScenario& other) {
+    if (&other == this) return;
+    std::scoped_lock guard(mutex_, other.mutex_);
+    std::swap(general, other.general);
+    std::swap(run, other.run);
+    requests.swap(other.requests);
+}
+
+void CScenario::detachRunLogAndClearRequests() {
+    std::lock_guard guard(mutex_);
+    requests.clear();
+}
+
+} // namespace torvex
