@@ -30,7 +30,6 @@ void sequence(std::string& out, const char* section, int on,
 // minutes at 1200 requests a minute (B); the engine's own limits then stop the run. Without
 // requests or users the line is left out rather than dividing by zero.
 bool iterationsFor(const CRunSection& run, int requestCount, int users, long long& iterations) {
-    if (requestCount <= 0) return false;
     long long a = run.iterations;
     if (run.limitRequests && run.maxRequests > 0) {
         long long perIteration = static_cast<long long>(requestCount) * users;
@@ -38,7 +37,10 @@ bool iterationsFor(const CRunSection& run, int requestCount, int users, long lon
         a = (run.maxRequests + perIteration - 1) / perIteration;
     }
     long long b = run.iterations;
-    if (run.limitTime && run.maxMinutes > 0) b = run.maxMinutes * 1200LL / requestCount;
+    if (run.limitTime && run.maxMinutes > 0) {
+        if (requestCount <= 0) return false;
+        b = run.maxMinutes * 1200LL / requestCount;
+    }
     iterations = std::max(a, b);
     return true;
 }
