@@ -1,10 +1,16 @@
-# Runs "torvex-run --check FILE" and compares what it did with what a user should see.
-#   RUNNER  the torvex-run executable
-#   FILE    the argument of --check, as the user types it
-#   EXIT    the expected exit status
-#   STDOUT  the expected standard output, lines separated by '|' (empty: nothing)
-#   STDERR  texts that standard error must contain, separated by '|' (empty: nothing at all)
-execute_process(COMMAND "${RUNNER}" --check "${FILE}"
+# Runs "torvex-run OPTION FILE" and compares what it did with what a user should see.
+#   RUNNER    the torvex-run executable
+#   OPTION    --check or --script
+#   FILE      the file argument, as the user types it
+#   EXIT      the expected exit status
+#   STDOUT    the expected standard output, lines separated by '|' (empty: nothing), or
+#   EXPECTED  a file holding the exact expected standard output
+#   STDERR    texts that standard error must contain, separated by '|' (empty: nothing at all)
+#   CONFIG    when set, the configuration folder (so the user's own settings never leak in)
+if(DEFINED CONFIG)
+    set(ENV{XDG_CONFIG_HOME} "${CONFIG}")
+endif()
+execute_process(COMMAND "${RUNNER}" ${OPTION} "${FILE}"
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
 set(problems "")
@@ -13,7 +19,9 @@ if(NOT status STREQUAL EXIT)
 endif()
 
 set(expectedOut "")
-if(NOT STDOUT STREQUAL "")
+if(DEFINED EXPECTED AND NOT EXPECTED STREQUAL "")
+    file(READ "${EXPECTED}" expectedOut)
+elseif(NOT STDOUT STREQUAL "")
     string(REPLACE "|" "\n" expectedOut "${STDOUT}\n")
 endif()
 if(NOT out STREQUAL expectedOut)
