@@ -50,7 +50,10 @@ public:
         return true;
     }
 
-    bool openFails = false;
+    bool close() override { return !closeFails; }
+
+    bool openFails  = false;
+    bool closeFails = false;
     std::map<std::string, Value> values;
     std::vector<std::string> reads;
 };
@@ -237,6 +240,26 @@ TEST(GlobalSettingsSave, StoreThatCannotBeOpened) {
     CGlobalSettings settings;
     EXPECT_FALSE(settings.save(store));
     EXPECT_TRUE(store.values.empty());
+}
+
+// A save that does not reach the store says so, so the caller does not take it as kept.
+TEST(GlobalSettingsSave, StoreThatCannotKeepTheValues) {
+    MemoryStore store;
+    store.closeFails = true;
+    CGlobalSettings settings;
+    EXPECT_FALSE(settings.save(store));
+}
+
+// Texts longer than 1023 bytes are cut, never inside a character.
+TEST(GlobalSettingsLoad, LongTextsAreCutOnACharacterBoundary) {
+    Values stored          = nonDefaults();
+    stored.proxyExceptions = std::string(1022, 'x') + "\xC3\xA9";
+    stored.proxyUser       = std::string(2000, 'u');
+    MemoryStore store      = storeHolding(stored);
+    CGlobalSettings settings;
+    EXPECT_TRUE(settings.load(store));
+    EXPECT_EQ(settings.values.proxyExceptions, std::string(1022, 'x'));
+    EXPECT_EQ(settings.values.proxyUser, std::string(1023, 'u'));
 }
 
 TEST(GlobalSettings, AssignFromAndAccessors) {

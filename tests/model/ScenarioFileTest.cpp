@@ -531,6 +531,29 @@ TEST(ScenarioFileErrors, MissingFileOrFolderIsNamed) {
     EXPECT_THAT(error, HasSubstr(missing));
 }
 
+// Opening what is not a regular file must fail with a message, not end the program (reading a
+// folder throws inside the stream; a device never ends).
+TEST(ScenarioFileErrors, FolderAndDeviceAreRefused) {
+    for (const std::string& path :
+         {std::filesystem::temp_directory_path().string(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        CScenario scenario;
+        std::string error;
+        EXPECT_FALSE(openScenarioFile(scenario, path, error));
+        EXPECT_THAT(error, HasSubstr(path));
+    }
+}
+
+// Saving replaces the file whole and leaves nothing beside it.
+TEST(ScenarioFileErrors, SavingOverAFileReplacesItAndLeavesNoTemporary) {
+    TempFile file("replaced", std::string(5000, 'x'));
+    CScenario scenario;
+    std::string error;
+    ASSERT_TRUE(saveScenarioFile(scenario, file.path, error)) << error;
+    EXPECT_EQ(file.contents(), scenarioBytes(scenario));
+    EXPECT_FALSE(std::filesystem::exists(file.path + ".saving"));
+}
+
 // ---- The document's save and open
 
 TEST(ScenarioDocumentFile, SaveAndOpenCarryTheScenarioAndClearModified) {

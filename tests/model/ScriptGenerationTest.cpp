@@ -293,6 +293,13 @@ TEST(GeneralText, LinesLeftOutOrVaried) {
          "softdelay=1\r\nnodetails=0\r\ntimestamp=0\r\ndelaystart=10\r\n"},
         {"timings kind without saving timings", [](S& s, G&) { s.run.timingsKind = 1; },
          "softdelay=1\r\nnodetails=1\r\ntimestamp=0\r\ndelaystart=10\r\n"},
+        {"saved timings of an unknown kind",
+         [](S& s, G&) {
+             s.run.saveTimings = 1;
+             s.run.timingsKind = 2;
+         },
+         "softdelay=1\r\ndelaystart=10\r\n",
+         {"nodetails=", "timestamp="}},
         {"simultaneous start",
          [](S& s, G&) { s.run.staggerStart = 0; },
          "timestamp=0\r\ntimingmode=0\r\n",
@@ -533,6 +540,8 @@ TEST(RequestDefinition, DelaysInMilliseconds) {
         {1, 4, 1, "$delay=4000\r\n"},
         {1, 0, 0, "$delay=0\r\n"},
         {0, 2, 5, ""},
+        // Seconds from a file can be past what milliseconds fit in 32 bits.
+        {1, 3000000, 4000000, "$delay=3000000000-4000000000\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

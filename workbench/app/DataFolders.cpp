@@ -12,6 +12,7 @@ DefaultFolders userDataFolders() {
     if (QCoreApplication::applicationName().isEmpty())
         QCoreApplication::setApplicationName(QStringLiteral("Torvex"));
     QString base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (base.isEmpty()) return defaultFolders();
     return {(base + QStringLiteral("/Logs")).toStdString(),
             (base + QStringLiteral("/Reports")).toStdString()};
 }

@@ -12,7 +12,8 @@ QtSettingsStore::~QtSettingsStore() = default;
 bool QtSettingsStore::open() {
     settings_ = std::make_unique<QSettings>(QStringLiteral("Mekora"), QStringLiteral("Torvex"));
     settings_->beginGroup(QStringLiteral("Settings"));
-    return settings_->status() == QSettings::NoError;
+    // A damaged file reads as missing values (the wizard then runs) and is rewritten on save.
+    return settings_->status() != QSettings::AccessError;
 }
 
 std::optional<std::uint32_t> QtSettingsStore::readNumber(const std::string& name) {
@@ -39,11 +40,13 @@ bool QtSettingsStore::writeText(const std::string& name, const std::string& valu
     return true;
 }
 
-void QtSettingsStore::close() {
-    if (!settings_) return;
+bool QtSettingsStore::close() {
+    if (!settings_) return true;
     settings_->endGroup();
     settings_->sync();
+    const bool written = settings_->status() == QSettings::NoError;
     settings_.reset();
+    return written;
 }
 
 } // namespace torvex

@@ -20,7 +20,7 @@ public:
     std::optional<std::string> readText(const std::string& name) override;
     bool writeNumber(const std::string& name, std::uint32_t value) override;
     bool writeText(const std::string& name, const std::string& value) override;
-    void close() override;
+    bool close() override;
 
 private:
     std::unique_ptr<QSettings> settings_;

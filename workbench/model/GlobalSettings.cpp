@@ -7,6 +7,14 @@ namespace {
 
 const char* const kSchemes[] = {"http", "httpc", "socks4", "socks5"};
 
+// At most `limit` bytes, never ending inside a UTF-8 sequence.
+std::string cutText(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
 struct Reader {
     SettingsStore& store;
     bool ok = true;
@@ -23,7 +31,7 @@ struct Reader {
         if (!ok) return;
         auto value = store.readText(name);
         if (value)
-            field = value->substr(0, 1023); // the registry's 1024-byte buffers
+            field = cutText(*value, 1023); // the registry's 1024-byte buffers
         else
             ok = false;
     }
@@ -88,8 +96,15 @@ bool CGlobalSettings::save(SettingsStore& store) const {
     number("SSLVersion", v.sslVersion);
     number("BypassProxy", v.bypassProxy);
     text("ProxyExceptions", v.proxyExceptions);
-    store.close();
+    ok = store.close() && ok;
     return ok;
+}
+
+void CGlobalSettings::assignFrom(const CGlobalSettings& other) {
+    if (&other == this) return;
+    GlobalSettingsValues copy = other.snapshot();
+    std::lock_guard guard(mutex_);
+    values = std::move(copy);
 }
 
 int CGlobalSettings::timeout() const {

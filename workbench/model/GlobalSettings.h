@@ -36,8 +36,8 @@ public:
     // before it keep their new contents. True when all were read.
     bool load(SettingsStore& store);
     bool save(SettingsStore& store) const;
-    // Copies every value from `other` (a dialog's working copy) without taking the lock.
-    void assignFrom(const CGlobalSettings& other) { values = other.values; }
+    // Copies every value from `other` (a dialog's working copy).
+    void assignFrom(const CGlobalSettings& other);
 
     int timeout() const;
     std::string proxyString() const;

@@ -32,10 +32,10 @@ bool CRequest::definitionText(std::string& out) const {
     }
     if (useDelay) {
         if (delayMax > delayMin)
-            out += "$delay=" + std::to_string(delayMin * 1000) + "-" +
-                   std::to_string(delayMax * 1000) + "\r\n";
+            out += "$delay=" + std::to_string(delayMin * 1000LL) + "-" +
+                   std::to_string(delayMax * 1000LL) + "\r\n";
         else
-            out += "$delay=" + std::to_string(delayMin * 1000) + "\r\n";
+            out += "$delay=" + std::to_string(delayMin * 1000LL) + "\r\n";
     }
     if (uri.empty())
         out += "$uri=/\r\n";

@@ -25,8 +25,8 @@ public:
     CRequestsContainer(const CRequestsContainer&)            = delete;
     CRequestsContainer& operator=(const CRequestsContainer&) = delete;
 
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
+    void lock() const { mutex_.lock(); }
+    void unlock() const { mutex_.unlock(); }
 
     // The request with that id, in pre-order; null when none has it.
     CRequest* findById(int id);

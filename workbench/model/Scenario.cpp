@@ -29,6 +29,7 @@ void CScenario::resetSections() {
 }
 
 void CScenario::copyRequestsFrom(const CScenario& other) {
+    std::lock_guard guard(mutex_);
     requests.copyFrom(other.requests);
 }
 

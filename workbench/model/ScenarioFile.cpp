@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace torvex {
 namespace {
@@ -14,6 +14,8 @@ namespace {
 constexpr std::uint32_t kMagic = 0xDEADBEAF;
 // A file nests child requests no deeper than this; deeper nesting is damage, not a scenario.
 constexpr int kDeepestNesting = 64;
+// Scenarios are a few kilobytes; a file this large is not one.
+constexpr std::uintmax_t kLargestFile = std::uintmax_t{256} << 20;
 
 class Writer {
 public:
@@ -288,7 +290,9 @@ std::string scenarioBytes(const CScenario& s) {
     w.texts(r.mainSeq);
 
     w.int32(1);
+    s.requests.lock();
     writeNodes(w, s.requests.nodes());
+    s.requests.unlock();
     return std::move(w.out);
 }
 
@@ -317,16 +321,28 @@ bool readScenarioBytes(std::string_view bytes, CScenario& scenario, std::string&
         return false;
     }
     scenario.requests.clear();
+    scenario.requests.lock();
     scenario.requests.nodes() = std::move(nodes);
+    scenario.requests.unlock();
     return true;
 }
 
 bool saveScenarioFile(const CScenario& scenario, const std::string& path, std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::string bytes = scenarioBytes(scenario);
-    if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out) out.close();
-    if (!out) {
+    // Written beside the target and renamed over it, so a failed write never costs the old file.
+    const std::string bytes     = scenarioBytes(scenario);
+    const std::string temporary = path + ".saving";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (out) out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            error = "Cannot write the scenario file " + path + ".";
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
         error = "Cannot write the scenario file " + path + ".";
         return false;
     }
@@ -334,13 +350,19 @@ bool saveScenarioFile(const CScenario& scenario, const std::string& path, std::s
 }
 
 bool openScenarioFile(CScenario& scenario, const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code code;
+    if (!std::filesystem::is_regular_file(path, code)) {
         error = "Cannot open the scenario file " + path + ".";
         return false;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) {
+    const auto size = std::filesystem::file_size(path, code);
+    if (code || size > kLargestFile) {
+        error = "Cannot read the scenario file " + path + (code ? "." : ": it is far too large.");
+        return false;
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
         error = "Cannot read the scenario file " + path + ".";
         return false;
     }

@@ -33,12 +33,12 @@ bool iterationsFor(const CRunSection& run, int requestCount, int users, long lon
     long long a = run.iterations;
     if (run.limitRequests && run.maxRequests > 0) {
         long long perIteration = static_cast<long long>(requestCount) * users;
-        if (perIteration <= 0) return false;
+        if (perIteration == 0) return false;
         a = (run.maxRequests + perIteration - 1) / perIteration;
     }
     long long b = run.iterations;
     if (run.limitTime && run.maxMinutes > 0) {
-        if (requestCount <= 0) return false;
+        if (requestCount == 0) return false;
         b = run.maxMinutes * 1200LL / requestCount;
     }
     iterations = std::max(a, b);
@@ -90,9 +90,11 @@ std::string generalText(const CScenario& scenario, const GlobalSettingsValues& s
     if (!r.comment.empty()) line(out, "description", r.comment);
     line(out, "objectiveid", r.objectiveId);
     line(out, "softdelay", 1);
-    if (r.loadLevelMode == 1 && users > 0) line(out, "rate", r.requestsPerSecond * 3600LL / users);
-    line(out, "nodetails", r.saveTimings ? 0 : 1);
-    line(out, "timestamp", r.saveTimings && r.timingsKind == 1 ? 1 : 0);
+    if (r.loadLevelMode == 1 && users != 0) line(out, "rate", r.requestsPerSecond * 3600LL / users);
+    if (!r.saveTimings || r.timingsKind == 0 || r.timingsKind == 1) {
+        line(out, "nodetails", r.saveTimings ? 0 : 1);
+        line(out, "timestamp", r.saveTimings && r.timingsKind == 1 ? 1 : 0);
+    }
     if (r.staggerStart) line(out, "delaystart", r.staggerMs);
     line(out, "timingmode", r.timingMode);
     static const char* const rounding[] = {"0.01", "0.1", "1"};

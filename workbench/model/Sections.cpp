@@ -1,12 +1,26 @@
 #include "model/Sections.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace torvex {
 namespace {
 
+// The user's data folder as Qt names it on Linux, for programs that do not ask Qt.
+DefaultFolders userFolders() {
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        base = data;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        base = "/tmp";
+    base += "/Mekora/Torvex";
+    return {base + "/Logs", base + "/Reports"};
+}
+
 std::mutex foldersMutex;
-DefaultFolders folders{"Logs", "Reports"};
+DefaultFolders folders = userFolders();
 
 } // namespace
 

@@ -17,7 +17,8 @@ public:
     virtual std::optional<std::string> readText(const std::string& name)      = 0;
     virtual bool writeNumber(const std::string& name, std::uint32_t value)    = 0;
     virtual bool writeText(const std::string& name, const std::string& value) = 0;
-    virtual void close() {}
+    // Ends a read or a write; false when what was written did not reach the store.
+    virtual bool close() { return true; }
 };
 
 } // namespace torvex
