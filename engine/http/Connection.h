@@ -76,8 +76,6 @@ public:
     int lastError() const { return error_; }
     void clearFailure();
 
-    const WaitRules& waitRules() const { return rules_; }
-
 private:
     long limited(bool sending, char* data, std::size_t length);
     long fill();

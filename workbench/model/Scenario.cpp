@@ -33,14 +33,6 @@ void CScenario::copyRequestsFrom(const CScenario& other) {
     requests.copyFrom(other.requests);
 }
 
-void CScenario::copyFrom(const CScenario& other) {
-    if (&other == this) return;
-    std::lock_guard guard(mutex_);
-    general = other.general;
-    run     = other.run;
-    requests.copyFrom(other.requests);
-}
-
 void CScenario::swapContents(CScenario& other) {
     if (&other == this) return;
     std::scoped_lock guard(mutex_, other.mutex_);

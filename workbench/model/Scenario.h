@@ -25,8 +25,6 @@ public:
     void resetToDefaults();
     void resetSections();
     void copyRequestsFrom(const CScenario& other);
-    // Copies both sections and the requests (not the run log).
-    void copyFrom(const CScenario& other);
     void detachRunLogAndClearRequests();
     // Exchanges sections and requests with `other` (not the run log): a file is read into a
     // fresh scenario and only then takes the open one's place.
