@@ -15,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,6 +33,14 @@ double secondsSince(Clock::time_point start) {
 
 std::uint32_t loopback() {
     return htonl(INADDR_LOOPBACK);
+}
+
+// An open connection to the fixture with the given waits; null when it cannot connect.
+std::unique_ptr<CConnection> connectedTo(const FixtureServer& server, WaitRules rules) {
+    auto connection = std::make_unique<CConnection>(rules);
+    connection->setTarget(loopback(), server.port());
+    if (connection->connect() != 0) return nullptr;
+    return connection;
 }
 
 // Stores 1 into a run's abort flag from another thread after a delay, as a stop of the run
@@ -718,24 +727,22 @@ TEST(ConnectionWaits, ABlockedSendEndsAtTheTimeOutOrTheStop) {
     FixtureServer server;
     server.setRawHandler([](RawChannel& channel) { channel.holdUntilStopped(); });
     {
-        CConnection connection{WaitRules{500, nullptr}};
-        connection.setTarget(loopback(), server.port());
-        ASSERT_EQ(connection.connect(), 0);
-        EXPECT_EQ(sendUntilBlocked(connection), -1);
-        EXPECT_EQ(connection.lastFailure(), TransferFailure::TimedOut);
-        EXPECT_FALSE(connection.isOpen());
+        auto connection = connectedTo(server, WaitRules{500, nullptr});
+        ASSERT_NE(connection, nullptr);
+        EXPECT_EQ(sendUntilBlocked(*connection), -1);
+        EXPECT_EQ(connection->lastFailure(), TransferFailure::TimedOut);
+        EXPECT_FALSE(connection->isOpen());
     }
     {
         std::atomic<int> abort{0};
-        CConnection connection{WaitRules{-1, &abort}};
-        connection.setTarget(loopback(), server.port());
-        ASSERT_EQ(connection.connect(), 0);
+        auto connection = connectedTo(server, WaitRules{-1, &abort});
+        ASSERT_NE(connection, nullptr);
         AbortLater stop(abort, 1500ms);
         const auto start = Clock::now();
-        EXPECT_EQ(sendUntilBlocked(connection), -1);
+        EXPECT_EQ(sendUntilBlocked(*connection), -1);
         EXPECT_LT(secondsSince(start), 3.0);
-        EXPECT_EQ(connection.lastFailure(), TransferFailure::Aborted);
-        EXPECT_FALSE(connection.isOpen());
+        EXPECT_EQ(connection->lastFailure(), TransferFailure::Aborted);
+        EXPECT_FALSE(connection->isOpen());
     }
 }
 
@@ -744,26 +751,24 @@ TEST(ConnectionWaits, ReceiveTimesOutOrStopsAndSaysWhy) {
     server.setRawHandler([](RawChannel& channel) { channel.holdUntilStopped(); });
     char buffer[16];
     {
-        CConnection connection{WaitRules{400, nullptr}};
-        connection.setTarget(loopback(), server.port());
-        ASSERT_EQ(connection.connect(), 0);
+        auto connection = connectedTo(server, WaitRules{400, nullptr});
+        ASSERT_NE(connection, nullptr);
         const auto start = Clock::now();
-        EXPECT_EQ(connection.receive(buffer, sizeof buffer), -1);
+        EXPECT_EQ(connection->receive(buffer, sizeof buffer), -1);
         EXPECT_GE(secondsSince(start), 0.35);
-        EXPECT_EQ(connection.lastFailure(), TransferFailure::TimedOut);
-        EXPECT_FALSE(connection.isOpen());
+        EXPECT_EQ(connection->lastFailure(), TransferFailure::TimedOut);
+        EXPECT_FALSE(connection->isOpen());
     }
     {
         std::atomic<int> abort{0};
-        CConnection connection{WaitRules{-1, &abort}};
-        connection.setTarget(loopback(), server.port());
-        ASSERT_EQ(connection.connect(), 0);
+        auto connection = connectedTo(server, WaitRules{-1, &abort});
+        ASSERT_NE(connection, nullptr);
         AbortLater stop(abort, 200ms);
         const auto start = Clock::now();
-        EXPECT_LT(connection.readLine(buffer, sizeof buffer), 0);
+        EXPECT_LT(connection->readLine(buffer, sizeof buffer), 0);
         EXPECT_LT(secondsSince(start), 1.2);
-        EXPECT_EQ(connection.lastFailure(), TransferFailure::Aborted);
-        EXPECT_FALSE(connection.isOpen());
+        EXPECT_EQ(connection->lastFailure(), TransferFailure::Aborted);
+        EXPECT_FALSE(connection->isOpen());
     }
 }
 
