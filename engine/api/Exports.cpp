@@ -7,12 +7,15 @@
 #include "api/Options.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
+#include "run/LoadRun.h"
+#include "run/Report.h"
 #include "run/ResultsFile.h"
+#include "run/ResultsQuery.h"
 #include "run/RunInfo.h"
-#include "run/SequenceCheck.h"
 #include "script/ScriptParser.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -38,6 +41,16 @@ CTestSet* testSetOf(void* ts, const char* function) {
     return static_cast<CTestSet*>(ts);
 }
 
+// The run state belongs to RunTest while it works: freeing it or reading it then would pull
+// memory from under the users' threads.
+bool refusedWhileRunning(const CTestSet& t, const char* function) {
+    if (!t.running.load()) return false;
+    message("Error: %s cannot be used while the test is running; abort the run and let RunTest "
+            "return first!\n",
+            function);
+    return true;
+}
+
 } // namespace
 
 extern "C" {
@@ -48,6 +61,7 @@ int InitHX(void*, void*) {
 
 int CleanupHX(void) {
     releaseResultNames();
+    releaseResultBuffers();
     return 0;
 }
 
@@ -64,7 +78,9 @@ void* CreateTestSet(int) {
 }
 
 void FreeTestSet(void* ts) {
-    delete static_cast<CTestSet*>(ts);
+    auto* t = static_cast<CTestSet*>(ts);
+    if (t && refusedWhileRunning(*t, __func__)) return;
+    delete t;
 }
 
 int ParseTest(void* ts, const char* name, const char* text) {
@@ -97,13 +113,13 @@ int SetProperty(void* ts, const char* nameEqualsValue) {
 int RunTest(void* ts) {
     CTestSet* t = testSetOf(ts, __func__);
     if (!t) return 0;
-    return guarded(__func__, 0, [&] {
-        t->abortflag = 0;
-        t->made      = 0;
-        t->sent      = 0;
-        if (!checkSequences(*t)) return 0;
-        return t->made > 0 ? 1 : 0;
-    });
+    if (t->running.exchange(true)) {
+        message("Error: RunTest cannot start while the test is already running!\n");
+        return 0;
+    }
+    int result = guarded(__func__, 0, [&] { return runLoadTest(*t); });
+    t->running = false;
+    return result;
 }
 
 int AbortRun(void* ts) {
@@ -112,13 +128,15 @@ int AbortRun(void* ts) {
 }
 
 int CleanHX(void* ts) {
-    testSetOf(ts, __func__);
+    CTestSet* t = testSetOf(ts, __func__);
+    if (t && !refusedWhileRunning(*t, __func__)) releaseRun(*t);
     return 0;
 }
 
-void* GetResults(void* ts, int) {
-    testSetOf(ts, __func__);
-    return nullptr;
+void* GetResults(void* ts, int user) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || refusedWhileRunning(*t, __func__)) return nullptr;
+    return guarded<void*>(__func__, nullptr, [&] { return resultsOf(*t, user); });
 }
 
 intptr_t GetInfo(void* ts, TorvexInfo* info) {
@@ -127,9 +145,15 @@ intptr_t GetInfo(void* ts, TorvexInfo* info) {
     return guarded<intptr_t>(__func__, 0, [&] { return describeResults(*t, *info); });
 }
 
-int SaveResults(void* ts, void*, OutFunc, void*) {
-    testSetOf(ts, __func__);
-    return 0;
+int SaveResults(void* ts, void* ctx, OutFunc sink, void* summary) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !sink || refusedWhileRunning(*t, __func__)) return 0;
+    return guarded(__func__, 0, [&] {
+        ReportSummary filled{};
+        writeReport(*t, ctx, sink, summary ? &filled : nullptr);
+        if (summary) std::memcpy(summary, &filled, sizeof filled);
+        return 0;
+    });
 }
 
 char SaveResultsToFile(void* ts, const char* text) {

@@ -1,6 +1,7 @@
 #include "api/TestSet.h"
 
 #include "api/Options.h"
+#include "run/UserSession.h"
 
 #include <atomic>
 
@@ -9,6 +10,8 @@ namespace torvex {
 CTestSet::CTestSet() {
     registerOptions(*this);
 }
+
+CTestSet::~CTestSet() = default;
 
 void CTestSet::storeRequestTarget(std::string_view host, int requestPort) {
     {

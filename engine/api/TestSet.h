@@ -14,8 +14,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torvex {
+
+class CUserSession;
 
 // One loaded test: its general options, request definitions, sequences, header lines, inline
 // script text, global variables and run state. The option records point into this object, so it
@@ -23,6 +26,7 @@ namespace torvex {
 class CTestSet {
 public:
     CTestSet();
+    ~CTestSet();
     CTestSet(const CTestSet&)            = delete;
     CTestSet& operator=(const CTestSet&) = delete;
 
@@ -111,6 +115,10 @@ public:
     int customproxy = 1;
     int bypassproxy = 1;
     FixedText<512> proxyexceptions;
+    // The virtual users of the last run with what they recorded, kept for the results and the
+    // report until the run state is released or the next run starts.
+    std::vector<std::unique_ptr<CUserSession>> users;
+    std::atomic<bool> running{false}; // a run is working on this test set
 
 private:
     mutable std::mutex targetMutex_;
