@@ -41,8 +41,8 @@ CTestSet* testSetOf(void* ts, const char* function) {
     return static_cast<CTestSet*>(ts);
 }
 
-// The run state belongs to RunTest while it works: freeing it or reading it then would pull
-// memory from under the users' threads.
+// While RunTest works, the users' threads read the options, sequences and run state: freeing,
+// changing or reading them then would pull memory from under the threads.
 bool refusedWhileRunning(const CTestSet& t, const char* function) {
     if (!t.running.load()) return false;
     message("Error: %s cannot be used while the test is running; abort the run and let RunTest "
@@ -85,7 +85,7 @@ void FreeTestSet(void* ts) {
 
 int ParseTest(void* ts, const char* name, const char* text) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t) return 0;
+    if (!t || refusedWhileRunning(*t, __func__)) return 0;
     return guarded(__func__, 0, [&] {
         if (name) t->testname.set(name);
         return parseScript(*t, text ? text : "");
@@ -94,13 +94,13 @@ int ParseTest(void* ts, const char* name, const char* text) {
 
 int ParseGeneralParam(void* ts, const char* name, const char* value) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t || !name) return 0;
+    if (!t || !name || refusedWhileRunning(*t, __func__)) return 0;
     return guarded(__func__, 0, [&] { return setOption(*t, name, value ? value : ""); });
 }
 
 int SetProperty(void* ts, const char* nameEqualsValue) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t || !nameEqualsValue) return 0;
+    if (!t || !nameEqualsValue || refusedWhileRunning(*t, __func__)) return 0;
     return guarded(__func__, 0, [&] {
         std::string text   = nameEqualsValue;
         std::size_t equals = text.find('=');
@@ -158,7 +158,7 @@ int SaveResults(void* ts, void* ctx, OutFunc sink, void* summary) {
 
 char SaveResultsToFile(void* ts, const char* text) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t) return 0;
+    if (!t || refusedWhileRunning(*t, __func__)) return 0;
     return guarded<char>(__func__, 0, [&] { return saveResultsToFile(*t, text) ? 1 : 0; });
 }
 
@@ -169,7 +169,7 @@ int GetCoreVersion(char* buffer) {
 
 int ParseCommandLine(void* ts, int argc, char** argv) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t || (argc > 0 && !argv)) return 0;
+    if (!t || (argc > 0 && !argv) || refusedWhileRunning(*t, __func__)) return 0;
     return guarded(__func__, 0, [&] { return parseCommandLine(*t, argc, argv); });
 }
 

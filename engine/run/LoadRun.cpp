@@ -88,6 +88,11 @@ void rampUpPause(CTestSet& t, RunWatch& watch) {
     }
 }
 
+void noteEnd(CTestSet& t, const RunWatch& watch) {
+    t.elapsed = static_cast<int>(tickCount() - watch.startTick());
+    t.endtime = calendarNow();
+}
+
 void startAndWait(CTestSet& t) {
     t.starttime = calendarNow();
     UserThreads threads(t.delaystart == 0);
@@ -107,11 +112,12 @@ void startAndWait(CTestSet& t) {
         } while (!allEnded);
     } catch (...) {
         t.abortflag = 1; // the users still running stop before the threads are joined
+        threads.joinAll();
+        noteEnd(t, watch);
         throw;
     }
     threads.joinAll();
-    t.elapsed = static_cast<int>(tickCount() - watch.startTick());
-    t.endtime = calendarNow();
+    noteEnd(t, watch);
 }
 
 } // namespace

@@ -41,13 +41,13 @@ void* mergedAggregates(const CTestSet& t) {
     std::lock_guard guard(b.lock);
     b.aggregates.clear();
     for (RequestAggregate& entry : merged) {
-        // Halving both keeps sum / count the average while the sum comes to fit in 32 bits.
-        while (entry.sum > 0x7FFFFFFFu) {
+        // Halving both keeps sum / count the average while they come to fit in 32 bits.
+        while (entry.sum > 0x7FFFFFFFu || entry.count > 0x7FFFFFFF) {
             entry.sum /= 2;
             entry.count /= 2;
         }
-        b.aggregates.push_back(
-            {entry.minimum, static_cast<std::int32_t>(entry.sum), entry.count, entry.maximum});
+        b.aggregates.push_back({entry.minimum, static_cast<std::int32_t>(entry.sum),
+                                static_cast<std::int32_t>(entry.count), entry.maximum});
     }
     return b.aggregates.data();
 }

@@ -39,7 +39,7 @@ public:
             playPhase(Phase::Initial, t_.initsequence, 1);
             if (runOver() || user_.lastOutcome == -1) return;
         }
-        playPhase(Phase::Test, t_.testsequence, t_.requests);
+        playPhase(Phase::Test, t_.testsequence, user_.results.iterations);
         if (runOver() || t_.finalsequence.empty()) return;
         playPhase(Phase::Final, t_.finalsequence, 1);
     }

@@ -33,11 +33,12 @@ struct IterationStamp {
     std::int32_t end   = 0;
 };
 
-// Minimum, maximum, count and sum of the successful times of one test-sequence entry.
+// Minimum, maximum, count and sum of the successful times of one test-sequence entry. The count
+// is wide so that merging many users cannot overflow it.
 struct RequestAggregate {
     std::int32_t minimum = 0x7FFFFFFF;
     std::int32_t maximum = 0;
-    std::int32_t count   = 0;
+    std::int64_t count   = 0;
     std::uint64_t sum    = 0;
 
     void add(std::int32_t time) {

@@ -19,6 +19,9 @@ UserThreads::~UserThreads() {
 
 bool UserThreads::start(CUserSession& user) {
     auto launch = std::make_unique<Launch>(Launch{this, &user});
+    // Nothing may throw once the thread exists: it would outlive its launch record.
+    if (threads_.size() == threads_.capacity()) threads_.reserve(threads_.size() * 2 + 16);
+    if (launches_.size() == launches_.capacity()) launches_.reserve(launches_.size() * 2 + 16);
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
     pthread_attr_setstacksize(&attributes, kUserStackSize);
