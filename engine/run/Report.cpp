@@ -1,5 +1,6 @@
 #include "run/Report.h"
 
+#include "api/CNumericLocale.h"
 #include "api/FixedText.h"
 #include "api/TestSet.h"
 #include "run/ReportStatistics.h"
@@ -332,6 +333,7 @@ void writeIndividualRequests(ReportWriter& out, const CTestSet& t) {
 
 void writeReport(CTestSet& t, void* context, OutFunc sink, ReportSummary* summary) {
     if (!sink) return;
+    CNumericLocale dotDecimals;
     if (summary) *summary = ReportSummary{};
     // The results file macros %f and %n name the scenario from now on.
     t.testname.set(t.projectname.view());

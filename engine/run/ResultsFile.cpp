@@ -32,7 +32,10 @@ std::string resultsFileName(const CTestSet& t, const std::tm& now) {
             name += pattern[i];
             continue;
         }
-        if (++i == pattern.size()) break;
+        if (++i == pattern.size()) {
+            message("Warning: unknown macro %% in outfile template ignored!\n");
+            break;
+        }
         switch (char macro = pattern[i]) {
         case '%':
             name += '%';
@@ -67,7 +70,7 @@ std::string resultsFileName(const CTestSet& t, const std::tm& now) {
             name += std::to_string(t.requests);
             break;
         case 's':
-            name += t.server.view();
+            name += t.requestServer();
             break;
         default:
             message("Warning: unknown macro %%%c in outfile template ignored!\n", macro);
@@ -78,14 +81,15 @@ std::string resultsFileName(const CTestSet& t, const std::tm& now) {
 }
 
 bool saveResultsToFile(const CTestSet& t, const char* text) {
-    std::string_view folder = t.reportdir.view();
-    if (folder.empty()) return false;
-    while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
-
     std::time_t clock = std::time(nullptr);
     std::tm now{};
     localtime_r(&clock, &now);
-    std::string path = std::string(folder) + "/" + resultsFileName(t, now);
+    std::string name = resultsFileName(t, now); // warns of unknown macros even without a folder
+
+    std::string_view folder = t.reportdir.view();
+    if (folder.empty()) return false;
+    while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+    std::string path = std::string(folder) + "/" + name;
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
         std::fopen(path.c_str(), t.appendresult ? "a" : "w"), std::fclose);

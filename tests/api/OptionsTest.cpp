@@ -2,18 +2,17 @@
 
 #include "api/TestSet.h"
 #include "support/CapturedOutput.h"
+#include "support/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 using torvex::CTestSet;
 using torvex::setOption;
 using torvex::test::CapturedOutput;
+using torvex::test::DecimalCommaLocale;
 
 namespace {
 
@@ -174,24 +173,11 @@ TEST(Options, MethodsZeroOneAndFloatingPoint) {
 }
 
 TEST(Options, DecimalPointIsADotWhateverTheLocale) {
-    // Build a German locale (decimal comma) in a private folder and switch to it.
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("torvex-locale-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    std::string build =
-        "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(build.c_str()) != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
-    ::setenv("LOCPATH", folder.c_str(), 1);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
-    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
-
+    DecimalCommaLocale german;
+    if (!german.available()) GTEST_SKIP() << "localedef cannot build de_DE here";
     CTestSet t;
     EXPECT_EQ(setOption(t, "round", "0.5"), 1);
     EXPECT_DOUBLE_EQ(t.round, 0.5);
-
-    std::setlocale(LC_NUMERIC, "C");
-    ::unsetenv("LOCPATH");
-    std::filesystem::remove_all(folder);
 }
 
 TEST(Options, NamesAreExactAndUnknownOnesAreSilent) {

@@ -111,6 +111,11 @@ TEST_F(ResultsFile, UnknownMacrosAreDroppedWithAWarning) {
     EXPECT_EQ(name("a%Cb%c"), "ab10");
     EXPECT_EQ(out.messages(),
               std::vector<std::string>{"Warning: unknown macro %C in outfile template ignored!"});
+    // A template that ends in a lone '%' is warned about like any other unknown macro.
+    out.clear();
+    EXPECT_EQ(name("abc%"), "abc");
+    EXPECT_EQ(out.messages(),
+              std::vector<std::string>{"Warning: unknown macro % in outfile template ignored!"});
 }
 
 TEST_F(ResultsFile, SavingReplacesOrAppendsInTheReportFolder) {
@@ -140,6 +145,9 @@ TEST_F(ResultsFile, NothingIsWrittenWithoutAReportFolder) {
     EXPECT_FALSE(std::filesystem::exists(outfile));
     EXPECT_FALSE(std::filesystem::exists("/" + outfile));
     EXPECT_TRUE(out.empty());
+    t.outfile.set("%q");
+    EXPECT_FALSE(saveResultsToFile(t, "text"));
+    EXPECT_EQ(out.only(), "Warning: unknown macro %q in outfile template ignored!");
 }
 
 TEST_F(ResultsFile, AFileThatCannotBeOpenedIsReported) {

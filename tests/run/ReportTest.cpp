@@ -7,6 +7,7 @@
 #include "run/Report.h"
 #include "run/UserSession.h"
 #include "script/ScriptParser.h"
+#include "support/DecimalCommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,16 @@ TEST_F(Report, DetailedFormWritesEverySection) {
     EXPECT_DOUBLE_EQ(summary.userBandwidth, 5000021500.0 / 5000 / 2);
     EXPECT_EQ(summary.totalRequests, 9);
     EXPECT_EQ(summary.totalErrors, 1);
+}
+
+TEST_F(Report, NumbersKeepTheirDecimalPointInACommaLocale) {
+    twoUsers();
+    torvex::test::DecimalCommaLocale german;
+    if (!german.available()) GTEST_SKIP() << "localedef cannot build de_DE here";
+    std::string text = report();
+    EXPECT_NE(text.find("Min request processing time:\t1.00\t2.00\t"), std::string::npos);
+    EXPECT_NE(text.find("Total average requests per second:\t1.76\n"), std::string::npos);
+    EXPECT_EQ(text.find(','), std::string::npos);
 }
 
 TEST_F(Report, EveryReportCountsItsOwnRunAnew) {
