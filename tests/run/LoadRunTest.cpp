@@ -413,6 +413,38 @@ TEST_F(LoadRunStart, DelaystartZeroStartsUsersTogetherAndAPositiveOneSpacesThem)
     }
 }
 
+TEST_F(LoadRunStart, SoftDelaySpacesTheStartsOfRequestsInsteadOfFollowingEachOne) {
+    // Every answer takes 250 ms; the delay after each request is 500 ms.
+    std::mutex lock;
+    std::vector<Clock::time_point> arrivals;
+    server.route("/slow", [&](ReplyChannel& channel, const RecordedRequest&) {
+        {
+            std::lock_guard guard(lock);
+            arrivals.push_back(Clock::now());
+        }
+        channel.pause(250ms);
+        channel.send(httpResponse(200, "ok"));
+    });
+    for (int softdelay : {1, 0}) {
+        SCOPED_TRACE(softdelay);
+        arrivals.clear();
+        TestSetHandle ts = load("requests=3\nkeepalive=1\nsoftdelay=" + std::to_string(softdelay) +
+                                "\n[slow]\n$uri=/slow\n$delay=500\n");
+        EXPECT_EQ(RunTest(ts.get()), 1);
+        std::lock_guard guard(lock);
+        ASSERT_EQ(arrivals.size(), 3u);
+        for (std::size_t i = 1; i < arrivals.size(); ++i) {
+            auto gap = arrivals[i] - arrivals[i - 1];
+            if (softdelay) {
+                EXPECT_GE(gap, 480ms); // the pause makes up the rest of the 500 ms
+                EXPECT_LT(gap, 730ms);
+            } else {
+                EXPECT_GE(gap, 745ms); // 250 ms of answer, then the whole pause
+            }
+        }
+    }
+}
+
 TEST_F(LoadRunResults, UserLogsNameEveryRequestAndAnUnwritableFolderIsSkipped) {
     ok("/login");
     ok("/a");
