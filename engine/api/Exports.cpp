@@ -124,7 +124,7 @@ int RunTest(void* ts) {
 
 int AbortRun(void* ts) {
     CTestSet* t = testSetOf(ts, __func__);
-    return t ? t->abortflag.exchange(1) : 0;
+    return t ? t->abort() : 0;
 }
 
 int CleanHX(void* ts) {

@@ -13,6 +13,12 @@ CTestSet::CTestSet() {
 
 CTestSet::~CTestSet() = default;
 
+int CTestSet::abort() {
+    int previous = abortflag.exchange(1);
+    stopSignal.raise();
+    return previous;
+}
+
 void CTestSet::storeRequestTarget(std::string_view host, int requestPort) {
     {
         std::lock_guard lock(targetMutex_);

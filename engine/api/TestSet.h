@@ -4,6 +4,7 @@
 #include "api/NameTable.h"
 #include "api/OptionRecord.h"
 #include "api/TextBuffer.h"
+#include "http/StopSignal.h"
 #include "script/RequestDefinition.h"
 #include "script/SequenceList.h"
 
@@ -29,6 +30,10 @@ public:
     ~CTestSet();
     CTestSet(const CTestSet&)            = delete;
     CTestSet& operator=(const CTestSet&) = delete;
+
+    // Stops the run: sets abortflag and wakes every wait that watches it. Returns the previous
+    // flag. The flag is only ever set through here, so no wait sleeps through a stop.
+    int abort();
 
     // True when a script drives the virtual users instead of the sequences.
     bool scriptMode() const { return !script.empty(); }
@@ -111,6 +116,7 @@ public:
     int log = 0;
     NameTable<std::string> globalvariables;
     std::atomic<int> abortflag{0};
+    StopSignal stopSignal; // raised with abortflag, cleared when a run starts
     int objectiveid = 0;
     int customproxy = 1;
     int bypassproxy = 1;

@@ -31,7 +31,10 @@ WaitRules waitRulesOf(const CTestSet& testSet) {
     WaitRules rules;
     if (testSet.timeout > 0 && testSet.nowait == 0)
         rules.timeoutMs = static_cast<int>(std::min<long long>(testSet.timeout * 1000LL, INT_MAX));
-    if (testSet.abortseq) rules.abortFlag = &testSet.abortflag;
+    if (testSet.abortseq) {
+        rules.abortFlag = &testSet.abortflag;
+        rules.stopFd    = testSet.stopSignal.fd();
+    }
     return rules;
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 namespace torvex {
 namespace {
@@ -20,18 +19,38 @@ int remainingMs(Clock::time_point deadline) {
     return static_cast<int>(std::max<decltype(left)>(left, 0));
 }
 
+// The poll entries of a wait: the socket (or none), then the stop descriptor when the wait
+// watches for a stop and has one.
+struct WaitSet {
+    pollfd entries[2];
+    nfds_t count = 0;
+    bool slices  = false; // the stop is noticed by looking at the flag between slices
+
+    WaitSet(int socket, short events, const WaitRules& rules) {
+        if (socket >= 0) entries[count++] = {socket, events, 0};
+        if (rules.abortFlag && rules.stopFd >= 0)
+            entries[count++] = {rules.stopFd, POLLIN, 0};
+        else
+            slices = rules.abortFlag != nullptr;
+    }
+    // Waits up to `limit` ms (-1: no limit); poll's result.
+    int wait(int limit) {
+        if (slices) limit = limit < 0 ? kAbortSliceMs : std::min(limit, kAbortSliceMs);
+        return ::poll(entries, count, limit);
+    }
+    bool socketReady(int socket) const { return socket >= 0 && entries[0].revents != 0; }
+};
+
 } // namespace
 
 WaitEnd waitForSocket(int socket, short events, const WaitRules& rules) {
     const bool bounded  = rules.timeoutMs >= 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(rules.timeoutMs, 0));
-    pollfd entry{socket, events, 0};
+    WaitSet set(socket, events, rules);
     for (;;) {
         if (rules.aborted()) return WaitEnd::Aborted;
-        int slice = bounded ? remainingMs(deadline) : -1;
-        if (rules.abortFlag) slice = slice < 0 ? kAbortSliceMs : std::min(slice, kAbortSliceMs);
-        int ready = ::poll(&entry, 1, slice);
-        if (ready > 0) return WaitEnd::Ready;
+        int ready = set.wait(bounded ? remainingMs(deadline) : -1);
+        if (ready > 0 && set.socketReady(socket)) return WaitEnd::Ready;
         if (ready < 0 && errno != EINTR) return WaitEnd::Failed;
         if (bounded && Clock::now() >= deadline) return WaitEnd::TimedOut;
     }
@@ -39,12 +58,12 @@ WaitEnd waitForSocket(int socket, short events, const WaitRules& rules) {
 
 bool pause(int milliseconds, const WaitRules& rules) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    WaitSet set(-1, 0, rules);
     for (;;) {
         if (rules.aborted()) return false;
         int left = remainingMs(deadline);
         if (left <= 0) return true;
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(rules.abortFlag ? std::min(left, kAbortSliceMs) : left));
+        set.wait(left); // with nothing to watch, poll just sleeps
     }
 }
 

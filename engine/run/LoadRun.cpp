@@ -46,7 +46,7 @@ public:
     // Sets the abort flag once more whole seconds than maxtime have passed.
     void enforceTimeLimit() {
         if (t_.maxtime > 0 && elapsedMs() / 1000 > static_cast<std::uint32_t>(t_.maxtime))
-            t_.abortflag = 1;
+            t_.abort();
     }
 
     // How long the next wait may last: until the next progress report, or sooner when the time
@@ -78,6 +78,7 @@ private:
 void rampUpPause(CTestSet& t, RunWatch& watch) {
     WaitRules rules;
     rules.abortFlag      = &t.abortflag;
+    rules.stopFd         = t.stopSignal.fd();
     std::uint32_t begin  = tickCount();
     std::uint32_t length = static_cast<std::uint32_t>(t.delaystart);
     for (std::uint32_t spent = 0; spent < length && !t.abortflag.load();
@@ -111,7 +112,7 @@ void startAndWait(CTestSet& t) {
             watch.enforceTimeLimit();
         } while (!allEnded);
     } catch (...) {
-        t.abortflag = 1; // the users still running stop before the threads are joined
+        t.abort(); // the users still running stop before the threads are joined
         threads.joinAll();
         noteEnd(t, watch);
         throw;
@@ -124,8 +125,9 @@ void startAndWait(CTestSet& t) {
 
 int runLoadTest(CTestSet& t) {
     t.abortflag = 0;
-    t.made      = 0;
-    t.sent      = 0;
+    t.stopSignal.clear();
+    t.made = 0;
+    t.sent = 0;
     if (!prepareRun(t)) return 0;
     // Secure requests go to the HTTPS port unless the script chose another one.
     if (t.secure && t.port == 80) t.storeRequestTarget(t.requestServer(), 443);

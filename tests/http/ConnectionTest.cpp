@@ -15,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -43,15 +44,15 @@ std::unique_ptr<CConnection> connectedTo(const FixtureServer& server, WaitRules 
     return connection;
 }
 
-// Stores 1 into a run's abort flag from another thread after a delay, as a stop of the run
-// does. Destruction before the delay cancels it.
+// Stops a run (or stores 1 into a bare abort flag) from another thread after a delay, as
+// AbortRun does. Destruction before the delay cancels it.
 class AbortLater {
 public:
     AbortLater(std::atomic<int>& flag, std::chrono::milliseconds delay)
-        : thread_([this, &flag, delay] {
-              std::unique_lock lock(mutex_);
-              if (!wake_.wait_for(lock, delay, [this] { return cancelled_; })) flag.store(1);
-          }) {}
+        : AbortLater([&flag] { flag.store(1); }, delay) {}
+    // A test set's stop also wakes the waits that sleep on its stop signal.
+    AbortLater(torvex::CTestSet& testSet, std::chrono::milliseconds delay)
+        : AbortLater([&testSet] { testSet.abort(); }, delay) {}
     ~AbortLater() {
         {
             std::lock_guard lock(mutex_);
@@ -64,6 +65,12 @@ public:
     AbortLater& operator=(const AbortLater&) = delete;
 
 private:
+    AbortLater(std::function<void()> stop, std::chrono::milliseconds delay)
+        : thread_([this, stop = std::move(stop), delay] {
+              std::unique_lock lock(mutex_);
+              if (!wake_.wait_for(lock, delay, [this] { return cancelled_; })) stop();
+          }) {}
+
     std::mutex mutex_;
     std::condition_variable wake_;
     bool cancelled_ = false;
@@ -555,7 +562,7 @@ TEST_F(Connections, BelowEightBitsPerSecondNothingIsEmulated) {
     server.setDefault(FixtureServer::reply(httpResponse(200, "tiny")));
     ASSERT_NO_FATAL_FAILURE(load(scriptFor(server.port(), "maxspeed=7\n[a]\n$uri=/a\n")));
     // At one byte per second this exchange would pause for minutes; the stop bounds the test.
-    AbortLater watchdog(testSet.abortflag, 5s);
+    AbortLater watchdog(testSet, 5s);
     const auto start = Clock::now();
     EXPECT_GE(perform("a"), 0) << log.text();
     EXPECT_LT(secondsSince(start), 1.5);
@@ -566,7 +573,7 @@ TEST_F(Connections, EightBitsPerSecondIsEmulatedAndTheStopEndsThePause) {
     FixtureServer server;
     server.setDefault(FixtureServer::reply(httpResponse(200, "tiny")));
     ASSERT_NO_FATAL_FAILURE(load(scriptFor(server.port(), "maxspeed=8\n[a]\n$uri=/a\n")));
-    AbortLater stop(testSet.abortflag, 500ms);
+    AbortLater stop(testSet, 500ms);
     const auto start = Clock::now();
     perform("a");
     const double took = secondsSince(start);
@@ -599,7 +606,7 @@ TEST_F(Connections, StopEndsABodyThatNeverEnds) {
         }
     });
     ASSERT_NO_FATAL_FAILURE(load(scriptFor(server.port(), "timeout=0\n[a]\n$uri=/a\n")));
-    AbortLater stop(testSet.abortflag, 300ms);
+    AbortLater stop(testSet, 300ms);
     const auto start = Clock::now();
     EXPECT_EQ(perform("a"), -1);
     EXPECT_LT(secondsSince(start), 2.0);
@@ -642,9 +649,10 @@ TEST_F(Connections, StopOfTheRunEndsAWaitWithoutTimeOut) {
         FixtureServer server;
         server.setDefault(FixtureServer::silent());
         testSet.abortflag = 0;
+        testSet.stopSignal.clear();
         ASSERT_NO_FATAL_FAILURE(load(scriptFor(
             server.port(), "timeout=" + std::string(timeout) + "\n[a" + timeout + "]\n$uri=/a\n")));
-        AbortLater stop(testSet.abortflag, 300ms);
+        AbortLater stop(testSet, 300ms);
         const auto start  = Clock::now();
         const int outcome = perform(("a" + std::string(timeout)).c_str());
         const double took = secondsSince(start);
@@ -661,7 +669,7 @@ TEST_F(Connections, WithoutAbortseqOnlyTheTimeOutEndsAWait) {
     server.setDefault(FixtureServer::silent());
     ASSERT_NO_FATAL_FAILURE(
         load(scriptFor(server.port(), "timeout=1\nabortseq=0\n[a]\n$uri=/a\n")));
-    AbortLater stop(testSet.abortflag, 200ms);
+    AbortLater stop(testSet, 200ms);
     const auto start = Clock::now();
     EXPECT_EQ(perform("a"), -4) << log.text();
     const double took = secondsSince(start);
@@ -673,7 +681,7 @@ TEST_F(Connections, NowaitDisablesTheTimeOut) {
     FixtureServer server;
     server.setDefault(FixtureServer::silent());
     ASSERT_NO_FATAL_FAILURE(load(scriptFor(server.port(), "timeout=1\nnowait=1\n[a]\n$uri=/a\n")));
-    AbortLater stop(testSet.abortflag, 1600ms);
+    AbortLater stop(testSet, 1600ms);
     const auto start  = Clock::now();
     const int outcome = perform("a");
     const double took = secondsSince(start);
