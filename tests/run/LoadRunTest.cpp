@@ -8,6 +8,7 @@
 #include "run/Report.h"
 #include "run/UserSession.h"
 #include "support/CapturedOutput.h"
+#include "support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,10 +36,12 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using torvex::test::CapturedOutput;
+using torvex::test::fileText;
 using torvex::test::FixtureServer;
 using torvex::test::httpResponse;
 using torvex::test::RecordedRequest;
 using torvex::test::ReplyChannel;
+using torvex::test::TempDir;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -90,24 +93,6 @@ std::string milliseconds(std::int32_t microseconds) {
     std::snprintf(text, sizeof text, "%.2f", microseconds * 0.001);
     return text;
 }
-
-std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A fresh folder under /tmp, removed with its contents.
-struct TempDir {
-    TempDir() {
-        char name[] = "/tmp/torvex-loadrun-XXXXXX";
-        path        = mkdtemp(name);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path path;
-};
 
 // RunTest on another thread, as the workbench calls it.
 class BackgroundRun {

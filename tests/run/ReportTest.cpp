@@ -8,18 +8,15 @@
 #include "run/UserSession.h"
 #include "script/ScriptParser.h"
 #include "support/DecimalCommaLocale.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <pwd.h>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -67,9 +64,6 @@ protected:
                   1);
         t.statuscounts[200] = 7;
         t.statuscounts[500] = 1;
-    }
-    void TearDown() override {
-        if (!dir.empty()) std::filesystem::remove_all(dir);
     }
 
     CUserSession& addUser(Form form = Form::Detailed) {
@@ -136,7 +130,6 @@ protected:
 
     CTestSet t;
     std::vector<std::string> pieces;
-    std::filesystem::path dir;
 };
 
 TEST_F(Report, DetailedFormWritesEverySection) {
@@ -454,11 +447,8 @@ TEST_F(Report, WithoutWriterNothingHappens) {
 }
 
 TEST_F(Report, ResultsFileIsNamedAfterTheScenarioOnceReported) {
-    static std::atomic<int> serial{0};
-    dir = std::filesystem::temp_directory_path() /
-          ("torvex-report-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
-    std::filesystem::create_directories(dir);
-    t.reportdir.set(dir.string());
+    torvex::test::TempDir dir;
+    t.reportdir.set(dir.path.string());
     t.server.set("www");
     t.testname.set("/tmp/loaded-under-another-name.txt");
     t.projectname.set("shop.tvs");
@@ -466,8 +456,5 @@ TEST_F(Report, ResultsFileIsNamedAfterTheScenarioOnceReported) {
     std::string text = report();
     EXPECT_STREQ(t.testname.c_str(), "shop.tvs");
     EXPECT_EQ(SaveResultsToFile(&t, text.c_str()), 1);
-    std::ifstream file(dir / "shop-www-2x2.xls", std::ios::binary);
-    std::ostringstream written;
-    written << file.rdbuf();
-    EXPECT_EQ(written.str(), text);
+    EXPECT_EQ(torvex::test::fileText(dir.path / "shop-www-2x2.xls"), text);
 }
