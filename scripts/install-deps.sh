@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake pkg-config locales
-    # engine
-    libssl-dev
-    # console runner
-    libcli11-dev
+    # engine: TLS, hosted JavaScript
+    libssl-dev duktape-dev
+    # console runner; the demo site
+    libcli11-dev libcpp-httplib-dev
     # workbench: settings and data folders (Qt Core)
     qt6-base-dev
     # tests and benchmarks

@@ -162,6 +162,16 @@ char SaveResultsToFile(void* ts, const char* text) {
     return guarded<char>(__func__, 0, [&] { return saveResultsToFile(*t, text) ? 1 : 0; });
 }
 
+int GetRunProgress(void* ts, TorvexProgress* progress) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !progress) return 0;
+    progress->done    = t->made.load();
+    progress->errors  = t->failed.load();
+    progress->total   = t->expected.load();
+    progress->running = t->running.load() ? 1 : 0;
+    return 1;
+}
+
 int GetCoreVersion(char* buffer) {
     if (!buffer) return 0;
     return std::sprintf(buffer, "%s date Jun  4 2003", "2.0");

@@ -111,7 +111,9 @@ public:
     int listcounter = 0;
     // Responses of the run per HTTP status code.
     std::array<std::atomic<int>, 1000> statuscounts{};
-    std::atomic<int> made{0}; // test-sequence requests completed
+    std::atomic<int> made{0};      // test-sequence requests completed
+    std::atomic<int> failed{0};    // of them, those with an error outcome
+    std::atomic<int> expected{-1}; // requests the run is expected to make; -1 when unknown
     std::atomic<int> sent{0}; // requests sent, redirects included
     int log = 0;
     NameTable<std::string> globalvariables;

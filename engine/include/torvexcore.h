@@ -92,6 +92,17 @@ TORVEX_EXPORT int ParseCommandLine(void* ts, int argc, char** argv);
  * iterations × users. Also exported as "_Calculate3DArrayMemoryAmount@4". */
 TORVEX_EXPORT unsigned long long Calculate3DArrayMemoryAmount(const char* script);
 
+/* How far a run has come, readable from any thread while RunTest works and after it returned. */
+typedef struct TorvexProgress {
+    int32_t done;    /* test-sequence requests processed, or script requests made */
+    int32_t errors;  /* of them, those that ended in an error (network, HTTP, content, time-out) */
+    int32_t total;   /* requests the run is expected to make; -1 when a script drives the users */
+    int32_t running; /* 1 while RunTest works on the test set */
+} TorvexProgress;
+
+/* Fills `progress` for the current or last run of the test set. */
+TORVEX_EXPORT int GetRunProgress(void* ts, TorvexProgress* progress);
+
 #ifdef __cplusplus
 }
 #endif

@@ -33,7 +33,7 @@ int expectedTotal(const CTestSet& t) {
 // Watches a running test from the caller's thread: progress reports and the maxtime limit.
 class RunWatch {
 public:
-    explicit RunWatch(CTestSet& t) : t_(t), total_(expectedTotal(t)), startTick_(tickCount()) {}
+    explicit RunWatch(CTestSet& t) : t_(t), total_(t.expected.load()), startTick_(tickCount()) {}
 
     std::uint32_t startTick() const { return startTick_; }
 
@@ -126,8 +126,10 @@ void startAndWait(CTestSet& t) {
 int runLoadTest(CTestSet& t) {
     t.abortflag = 0;
     t.stopSignal.clear();
-    t.made = 0;
-    t.sent = 0;
+    t.made     = 0;
+    t.failed   = 0;
+    t.sent     = 0;
+    t.expected = expectedTotal(t);
     if (!prepareRun(t)) return 0;
     // Secure requests go to the HTTPS port unless the script chose another one.
     if (t.secure && t.port == 80) t.storeRequestTarget(t.requestServer(), 443);

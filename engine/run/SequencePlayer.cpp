@@ -80,6 +80,7 @@ private:
             if (outcome >= 0) exportVariables(user_.http.script, copy, user_.http.previousBody());
             bool test = phase == Phase::Test;
             if (test) record(static_cast<int>(j), l, outcome);
+            if (test && errorClassIndex(outcome) >= 0) ++t_.failed;
             pauseAfter(copy);
             if (outcome < 0 && !t_.ignoreerrors) {
                 // The entries this iteration will not execute still count as processed.

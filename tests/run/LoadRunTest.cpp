@@ -218,6 +218,12 @@ TEST_F(LoadRunErrors, FailedRequestsEndTheIterationOnlyWithoutIgnoreErrors) {
         else
             EXPECT_THAT(seen, ::testing::ElementsAre("/a", "/bad", "/a", "/bad"));
         EXPECT_EQ(internals(ts).made.load(), 6); // skipped entries count as processed
+        TorvexProgress progress{};
+        ASSERT_EQ(GetRunProgress(ts.get(), &progress), 1);
+        EXPECT_EQ(progress.done, 6);
+        EXPECT_EQ(progress.errors, 2); // the skipped entries are not errors
+        EXPECT_EQ(progress.total, 6);
+        EXPECT_EQ(progress.running, 0);
         EXPECT_EQ(internals(ts).users[0]->http.completedIterations, 2);
         Table table = detailed(ts, 0, 3, 2);
         ASSERT_EQ(table.size(), 3u);
