@@ -4,6 +4,7 @@
 
 #include "api/TestSet.h"
 #include "support/CapturedOutput.h"
+#include "support/TestSetHandle.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +16,10 @@ using torvex::test::CapturedOutput;
 
 namespace {
 
-struct TestSetDeleter {
-    void operator()(void* ts) const { FreeTestSet(ts); }
-};
-using TestSetHandle = std::unique_ptr<void, TestSetDeleter>;
+using torvex::test::TestSetHandle;
 
 TestSetHandle newTestSet() {
     return TestSetHandle(CreateTestSet(0));
-}
-
-torvex::CTestSet& internals(const TestSetHandle& ts) {
-    return *static_cast<torvex::CTestSet*>(ts.get());
 }
 
 } // namespace

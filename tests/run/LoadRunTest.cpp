@@ -9,6 +9,7 @@
 #include "run/UserSession.h"
 #include "support/CapturedOutput.h"
 #include "support/TempDir.h"
+#include "support/TestSetHandle.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -42,18 +43,12 @@ using torvex::test::httpResponse;
 using torvex::test::RecordedRequest;
 using torvex::test::ReplyChannel;
 using torvex::test::TempDir;
+using torvex::test::TestSetHandle;
+using torvex::test::internals;
+using torvex::test::reportOf;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-struct TestSetDeleter {
-    void operator()(void* ts) const { FreeTestSet(ts); }
-};
-using TestSetHandle = std::unique_ptr<void, TestSetDeleter>;
-
-torvex::CTestSet& internals(const TestSetHandle& ts) {
-    return *static_cast<torvex::CTestSet*>(ts.get());
-}
 
 using Table = std::vector<std::vector<std::int32_t>>; // [entry][iteration]
 
@@ -64,17 +59,6 @@ Table detailed(const TestSetHandle& ts, int user, int entries, int iterations) {
     Table table(static_cast<std::size_t>(entries));
     for (int j = 0; j < entries; ++j) table[j].assign(rows[j], rows[j] + iterations);
     return table;
-}
-
-int appendPiece(void* ctx, const char* text) {
-    static_cast<std::string*>(ctx)->append(text);
-    return 0;
-}
-
-std::string reportOf(const TestSetHandle& ts, torvex::ReportSummary* summary = nullptr) {
-    std::string text;
-    SaveResults(ts.get(), &text, &appendPiece, summary);
-    return text;
 }
 
 // Cell `index` of the tab-separated cells after `label` on its line; "" when there is none.
@@ -293,9 +277,7 @@ TEST_F(LoadRunStop, AbortEndsWaitsOnASilentServerAndTheRunRefusesToBeFreed) {
     FreeTestSet(ts.get());
     EXPECT_EQ(CleanHX(ts.get()), 0);
     EXPECT_EQ(GetResults(ts.get(), 0), nullptr);
-    std::string report;
-    SaveResults(ts.get(), &report, &appendPiece, nullptr);
-    EXPECT_EQ(report, "");
+    EXPECT_EQ(reportOf(ts), "");
     EXPECT_EQ(RunTest(ts.get()), 0);
     // The users read the options and sequences while they run: changing them is refused too.
     EXPECT_EQ(ParseGeneralParam(ts.get(), "requests", "50"), 0);
