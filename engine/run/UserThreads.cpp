@@ -1,5 +1,7 @@
 #include "run/UserThreads.h"
 
+#include "api/TestSet.h"
+#include "run/UserSession.h"
 #include "run/UserThread.h"
 
 namespace torvex {
@@ -8,6 +10,9 @@ namespace {
 // Enough for OpenSSL's handshakes and the engine's own stack buffers; the pages are only
 // reserved, so thousands of users stay cheap.
 constexpr std::size_t kUserStackSize = 256 * 1024;
+// The script engine recurses on the C stack up to its own limits (nested expressions, regular
+// expressions, native calls); they must end in a script error, not overflow the stack.
+constexpr std::size_t kScriptedUserStackSize = 8 * 1024 * 1024;
 
 } // namespace
 
@@ -24,7 +29,8 @@ bool UserThreads::start(CUserSession& user) {
     if (launches_.size() == launches_.capacity()) launches_.reserve(launches_.size() * 2 + 16);
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
-    pthread_attr_setstacksize(&attributes, kUserStackSize);
+    pthread_attr_setstacksize(&attributes,
+                              user.testSet.scriptMode() ? kScriptedUserStackSize : kUserStackSize);
     {
         std::lock_guard guard(lock_);
         ++running_;

@@ -13,9 +13,9 @@ namespace torvex {
 
 class CUserSession;
 
-// The threads of a run's virtual users: one thread per user with a 256 KiB stack, an optional
-// start gate that releases them together, and a bulk wait for their end. Every thread is joined
-// before this object goes away.
+// The threads of a run's virtual users: one thread per user with a 256 KiB stack (8 MiB for
+// scripted users), an optional start gate that releases them together, and a bulk wait for their
+// end. Every thread is joined before this object goes away.
 class UserThreads {
 public:
     // With `gated`, each thread waits for openGate() before its user starts.

@@ -228,6 +228,25 @@ TEST_F(ScriptedUsers, ScriptErrorsAreReportedWithTheirLine) {
     }
 }
 
+TEST_F(ScriptedUsers, ScriptsThatRecurseDeeplyEndWithAnErrorInsteadOfACrash) {
+    std::string nested = std::string(3000, '(') + "1" + std::string(3000, ')');
+    std::string groups = std::string(9000, '(') + "a" + std::string(9000, ')');
+    TestSetHandle ts =
+        run("function f(n) { return n ? [n].map(function () { return f(n - 1); })[0] : 0; }\n"
+            "var errors = [];\n"
+            "function attempt(g) { try { g(); } catch (e) { errors.push(e.name); } }\n"
+            "attempt(function () { eval('var x = " +
+            nested +
+            ";'); });\n"
+            "attempt(function () { f(5000); });\n"
+            "attempt(function () { new RegExp('" +
+            groups +
+            "').test('a'); });\n"
+            "attempt(function () { /(a|b)*c/.test(new Array(200000).join('ab')); });\n"
+            "Logit(errors.join(','));\n");
+    EXPECT_THAT(logOf(ts), HasSubstr(notice("RangeError,RangeError,RangeError,RangeError")));
+}
+
 TEST_F(ScriptedUsers, InlineScriptsAndScriptsWithoutAnEngine) {
     {
         SCOPED_TRACE("inline");
