@@ -1,12 +1,11 @@
 #include "ScriptCheck.h"
 
+#include "ScriptFile.h"
 #include "torvexcore.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 namespace {
@@ -24,19 +23,10 @@ int writeToStderr(void*, const char* text) {
     return 0;
 }
 
-// The file's bytes; none when it cannot be read or is not a regular file (a folder, say).
-std::optional<std::string> readFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 } // namespace
 
 int checkScript(const std::string& path) {
-    std::optional<std::string> text = readFile(path);
+    std::optional<std::string> text = readScriptFile(path);
     if (!text) {
         std::fprintf(stderr, "Cannot open file %s\n", path.c_str());
         return 1;

@@ -1,5 +1,8 @@
 // torvex-run: the console runner of the Torvex load engine.
 
+#include "ExitStatus.h"
+#include "HelpText.h"
+#include "RunCommand.h"
 #include "ScenarioScript.h"
 #include "ScriptCheck.h"
 #include "torvexcore.h"
@@ -7,13 +10,47 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
-int main(int argc, char** argv) {
+namespace {
+
+void printVersion() {
+    char version[64];
+    GetCoreVersion(version);
+    std::printf("%s\n", version);
+}
+
+// Starts the run from what CLI11 left over: FILE and everything after it, or an option it did not
+// know before FILE. A "--" lets a file name that starts with '-' through.
+int startRun(std::vector<std::string> rest, RunRequest& run) {
+    bool marked = !rest.empty() && rest.front() == "--";
+    if (marked) rest.erase(rest.begin());
+    if (rest.empty()) {
+        std::fputs("A test script FILE to run is missing.\n", stderr);
+        return exit_status::kUsage;
+    }
+    if (!marked && rest.front().size() > 1 && rest.front()[0] == '-') {
+        std::fprintf(stderr, "Unknown option: %s\nRun with --help for more information.\n",
+                     rest.front().c_str());
+        return exit_status::kUsage;
+    }
+    run.file = rest.front();
+    run.engineArguments.assign(rest.begin() + 1, rest.end());
+    return runTestScript(run);
+}
+
+int runMain(int argc, char** argv) {
     CLI::App app{"Torvex console runner: runs load tests headless.", "torvex-run"};
+    describeUsage(app);
+    // Everything from the first plain argument (FILE) on is left alone: the engine reads
+    // "-host=a=b" and "/port=8080" itself, and CLI11 would take "-h..." for --help.
+    app.prefix_command();
+
     bool showVersion = false;
     std::string checkFile;
     std::string scenarioFile;
+    RunRequest run;
     CLI::Option* versionFlag =
         app.add_flag("-V,--version", showVersion, "Print the engine version and exit");
     app.add_option("--check", checkFile, "Load the test script FILE, report whether it is valid")
@@ -24,16 +61,48 @@ int main(int argc, char** argv) {
         ->type_name("FILE.tvs")
         ->excludes(versionFlag)
         ->excludes("--check");
-    CLI11_PARSE(app, argc, argv);
+    app.add_option("--set", run.settings,
+                   "Set a general option of the run, over the script's own value (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    app.add_option("--report", run.reportFile,
+                   "Write the text report to FILE instead of standard output")
+        ->type_name("FILE");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? exit_status::kClean : exit_status::kUsage;
+    }
 
+    std::vector<std::string> rest = app.remaining();
+    bool otherCommand             = showVersion || app.count("--check") || app.count("--script");
+    bool runArguments             = !rest.empty() || app.count("--set") || app.count("--report");
+    if (otherCommand && runArguments) {
+        std::fputs("--version, --check and --script run no test: FILE, --set and --report do not "
+                   "go with them.\n",
+                   stderr);
+        return exit_status::kUsage;
+    }
     if (showVersion) {
-        char version[64];
-        GetCoreVersion(version);
-        std::printf("%s\n", version);
+        printVersion();
         return 0;
     }
     if (app.count("--check")) return checkScript(checkFile);
     if (app.count("--script")) return printScenarioScript(scenarioFile);
-    std::fputs(app.help().c_str(), stdout);
-    return 0;
+    if (!runArguments) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    }
+    return startRun(rest, run);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return runMain(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "torvex-run: %s\n", e.what());
+        return exit_status::kFailed;
+    }
 }

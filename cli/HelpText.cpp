@@ -1,0 +1,43 @@
+#include "HelpText.h"
+
+#include <memory>
+
+namespace {
+
+// FILE and what follows it are not CLI11 options (the engine reads them), so the usage line is
+// written out rather than generated.
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override {
+        return "Usage: torvex-run [options] FILE [-name=value ...] [testname]\n"
+               "       torvex-run --check FILE\n"
+               "       torvex-run --script FILE.tvs\n";
+    }
+};
+
+constexpr const char* kFooter = R"(Running a test script:
+  FILE                 the test script to run as a load test
+  -name=value          a global variable for $gvar(name) in the script; /name=value too
+  testname             names the test (default: FILE's base name without its extension)
+  Everything after FILE is passed on as it stands. Engine messages and the progress go to
+  standard error; the report goes to standard output unless --report names a file. The results
+  file is written to the folder of the option "reportdir" under the name made from "outfile".
+  Ctrl-C (or SIGTERM) stops the run and still prints the report; a second one quits at once.
+
+Exit status of a run:
+  0    the run completed without errors
+  1    requests failed, the run was stopped, or no request completed
+  2    bad arguments, a file that cannot be read, an invalid script, a refused --set
+  130  a second Ctrl-C or SIGTERM
+
+Examples:
+  torvex-run shop.tvt
+  torvex-run --set clients=20 --set requests=10 shop.tvt -host=test.example.com
+  torvex-run --report shop-report.txt --set reportdir=results shop.tvt nightly)";
+
+} // namespace
+
+void describeUsage(CLI::App& app) {
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.footer(kFooter);
+}

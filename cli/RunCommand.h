@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What "torvex-run [options] FILE [-name=value ...] [testname]" asks for.
+struct RunRequest {
+    std::string file;                         // the test script
+    std::vector<std::string> engineArguments; // everything after FILE, for the engine as it stands
+    std::vector<std::string> settings;        // "--set name=value", applied after the script
+    std::string reportFile;                   // "--report"; empty for standard output
+};
+
+// Runs the test script as a load test: the engine's messages and the progress go to standard
+// error, the text report to standard output or the report file, and the results file is written
+// where the options "reportdir" and "outfile" say. Returns an exit status (ExitStatus.h).
+int runTestScript(const RunRequest& request);
