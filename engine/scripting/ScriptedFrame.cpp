@@ -2,7 +2,10 @@
 
 #include "api/DebugChannel.h"
 #include "api/Output.h"
+#include "api/TestSet.h"
 #include "api/WholeFile.h"
+#include "run/Ticks.h"
+#include "run/UserSession.h"
 #include "scripting/DuktapeBindings.h"
 #include "scripting/TorvexObject.h"
 
@@ -11,7 +14,8 @@
 namespace torvex {
 namespace {
 
-constexpr int kMaxDescription = 255;
+constexpr int kMaxDescription        = 255;
+constexpr std::uint32_t kStopGraceMs = 1000;
 
 enum class Language { None, Perl, JavaScript, VBScript };
 
@@ -55,6 +59,10 @@ duk_ret_t describeErrorProtected(duk_context* ctx, void*) {
 
 } // namespace
 
+extern "C" int torvexScriptTimedOut(void* heapData) {
+    return heapData && static_cast<CScriptedFrame*>(heapData)->timedOut() ? 1 : 0;
+}
+
 CScriptedFrame::CScriptedFrame() {
     debugTrace("CScriptedFrame::CScriptedFrame\n");
 }
@@ -74,7 +82,7 @@ bool CScriptedFrame::initialize(const std::string& scriptName,
     debugTrace("CScriptedFrame::InitializeScriptedFrame\n");
     scriptName_ = scriptName;
     if (languageOf(scriptName) != Language::JavaScript ||
-        !(heap_ = duk_create_heap(nullptr, nullptr, nullptr, nullptr, fatalError))) {
+        !(heap_ = duk_create_heap(nullptr, nullptr, nullptr, this, fatalError))) {
         debugTrace("Failed to create scripting engine.\n");
         return false;
     }
@@ -94,6 +102,7 @@ bool CScriptedFrame::initialize(const std::string& scriptName,
 
 void CScriptedFrame::run(CUserSession& user) {
     debugTrace("CScriptedFrame::RunScript\n");
+    user_   = &user;
     object_ = std::make_unique<CTorvexObject>(user);
     debugTrace("CScriptedFrame::GetItemInfo\n");
     BindRequest bind{object_.get()};
@@ -114,10 +123,24 @@ void CScriptedFrame::run(CUserSession& user) {
     stateChange("State: Connected.\n");
     debugTrace("CScriptedFrame::OnEnterScript\n");
     bool failed = duk_pcall(heap_, 0) != DUK_EXEC_SUCCESS;
-    if (failed) reportScriptError();
+    // A script ended by the stop has nothing to report.
+    if (failed && !interrupted_) reportScriptError();
     duk_pop(heap_);
     debugTrace("CScriptedFrame::OnLeaveScript\n");
     if (failed) debugTrace("Error calling SetScriptState\n");
+}
+
+bool CScriptedFrame::timedOut() {
+    if (!user_) return false;
+    const CTestSet& t = user_->testSet;
+    if (!t.abortflag.load() || !t.abortseq) return false;
+    if (!stopSeen_) {
+        stopSeen_     = true;
+        stopSeenTick_ = tickCount();
+    }
+    if (tickCount() - stopSeenTick_ < kStopGraceMs) return false;
+    interrupted_ = true;
+    return true;
 }
 
 // The error value is on the top of the stack; it stays there.

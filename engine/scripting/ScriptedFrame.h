@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,11 +31,19 @@ public:
     void run(CUserSession& user);
     void close();
 
+    // Asked by the engine while the script executes: true once the run has been stopping for
+    // longer than the grace period that lets a script that watches IsAborting end by itself.
+    bool timedOut();
+
 private:
     void reportScriptError();
     void stateChange(const char* state);
 
-    duk_context* heap_ = nullptr;
+    duk_context* heap_          = nullptr;
+    CUserSession* user_         = nullptr;
+    std::uint32_t stopSeenTick_ = 0;
+    bool stopSeen_              = false;
+    bool interrupted_           = false;
     std::string scriptName_;
     std::string scriptText_;
     std::unique_ptr<CTorvexObject> object_;

@@ -292,6 +292,23 @@ TEST_F(ScriptedUsers, IsAbortingTurnsOneWhenTheRunIsStoppedAndNoRequestStartsAft
     }
 }
 
+TEST_F(ScriptedUsers, AStopEndsAScriptThatNeverLooksAtIsAborting) {
+    std::ofstream(dir.path / "spin.js") << "Request('a');\n"
+                                           "while (true) { try { Request('a'); } catch (e) {} }\n";
+    TestSetHandle ts(CreateTestSet(0));
+    std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
+                       "\nclients=2\nscript=" + (dir.path / "spin.js").string() + "\n[a]\n$uri=/a\n";
+    ASSERT_EQ(ParseTest(ts.get(), "scripted", text.c_str()), 1);
+    auto result = std::async(std::launch::async, [&] { return RunTest(ts.get()); });
+    bool busy   = server.waitForRequests(10, 5s);
+    AbortRun(ts.get());
+    ASSERT_TRUE(busy);
+    ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(result.get(), 1);
+    // Ended by the stop, not by an error of its own: nothing to report.
+    EXPECT_THAT(messages(), ::testing::IsEmpty());
+}
+
 TEST_F(ScriptedUsers, TheReportListsEachUsersScriptRequests) {
     for (int timestamp : {0, 1}) {
         SCOPED_TRACE(timestamp);
