@@ -1,11 +1,13 @@
 #include "scripting/ScriptedFrame.h"
 
 #include "api/DebugChannel.h"
+#include "api/FixedText.h"
 #include "api/Output.h"
 #include "api/TestSet.h"
 #include "api/WholeFile.h"
 #include "run/Ticks.h"
 #include "run/UserSession.h"
+#include "scripting/Cesu8.h"
 #include "scripting/DuktapeBindings.h"
 #include "scripting/TorvexObject.h"
 
@@ -39,6 +41,11 @@ struct BindRequest {
 
 duk_ret_t bindProtected(duk_context* ctx, void* request) {
     bindTorvexObject(ctx, *static_cast<BindRequest*>(request)->object);
+    return 0;
+}
+
+duk_ret_t unbindProtected(duk_context* ctx, void*) {
+    unbindTorvexObject(ctx);
     return 0;
 }
 
@@ -114,13 +121,16 @@ void CScriptedFrame::run(CUserSession& user) {
     duk_pop(heap_);
 
     duk_push_string(heap_, scriptName_.c_str()); // the file name errors refer to
-    if (duk_pcompile_lstring_filename(heap_, 0, scriptText_.data(), scriptText_.size()) != 0) {
+    bool compiled =
+        duk_pcompile_lstring_filename(heap_, 0, scriptText_.data(), scriptText_.size()) == 0;
+    if (!compiled) {
         reportScriptError();
+        duk_pop(heap_);
         debugTrace("Error calling ParseScriptText\n");
-        return;
     }
     stateChange("State: Started.\n");
     stateChange("State: Connected.\n");
+    if (!compiled) return;
     debugTrace("CScriptedFrame::OnEnterScript\n");
     bool failed = duk_pcall(heap_, 0) != DUK_EXEC_SUCCESS;
     // A script ended by the stop has nothing to report.
@@ -150,8 +160,9 @@ void CScriptedFrame::reportScriptError() {
     if (duk_safe_call(heap_, describeErrorProtected, nullptr, 1, 2) == DUK_EXEC_SUCCESS) {
         int line                = duk_get_int(heap_, -2);
         const char* description = duk_get_string(heap_, -1);
-        message("%s (%d,%d): %.*s\n", "Script Error:", line, 0, kMaxDescription,
-                description ? description : "");
+        std::string text        = cesu8ToUtf8(description ? description : "");
+        text.resize(utf8PrefixLength(text, kMaxDescription));
+        message("%s (%d,%d): %s\n", "Script Error:", line, 0, text.c_str());
     }
     duk_pop_2(heap_);
 }
@@ -162,6 +173,7 @@ void CScriptedFrame::close() {
     stateChange("State: Disconnected.\n");
     stateChange("State: Closed.\n");
     debugTrace("CScriptedFrame::OnScriptTerminate\n");
+    duk_safe_call(heap_, unbindProtected, nullptr, 0, 1);
     duk_destroy_heap(heap_);
     heap_ = nullptr;
 }

@@ -32,7 +32,7 @@ public:
     int addParam(const char* requestName, const char* parameter, const char* value);
     void resetRequest(const char* name);
 
-    const std::string& text() const { return text_; }
+    std::string& text() { return text_; }
 
 private:
     bool stopping() const;

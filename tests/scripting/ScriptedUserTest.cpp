@@ -203,10 +203,31 @@ TEST_F(ScriptedUsers, WrongArgumentsThrowScriptErrorsThatTheScriptCanCatch) {
                            "       name(function () { Logit(); }),\n"
                            "       name(function () { AddParam('a', 'b', 3); }),\n"
                            "       name(function () { ResetRequest(null); }),\n"
-                           "       name(function () { torvex.IsAborting(1); })].join(','));\n");
+                           "       name(function () { Logit(Symbol('x')); }),\n"
+                           "       name(function () { torvex.IsAborting(1); })].join(','));\n"
+                           "\n"
+                           "GetOpt(5);\n");
     EXPECT_THAT(logOf(ts), HasSubstr(notice("TypeError,TypeError,TypeError,TypeError,TypeError,"
-                                            "TypeError,TypeError,TypeError,TypeError")));
+                                            "TypeError,TypeError,TypeError,TypeError,TypeError")));
     EXPECT_TRUE(server.requests().empty());
+    // Uncaught, the error names the script's line.
+    EXPECT_THAT(messages(), ElementsAre("Script Error: (14,0): TypeError: GetOpt: argument 1 must "
+                                        "be a string"));
+}
+
+TEST_F(ScriptedUsers, TextsPastTheBasicPlaneCrossBetweenScriptAndEngineAsUtf8) {
+    const std::string smile = "\xF0\x9F\x98\x80"; // U+1F600 in UTF-8
+    server.route("/smile", FixtureServer::reply(httpResponse(200, "<" + smile + ">")));
+    TestSetHandle ts = run("AddRequest('s', '/smile'); Request('s');\n"
+                           "Logit('" +
+                           smile +
+                           "' + Response().length);\n"
+                           "SetParam('form', 'x', Response().substring(1, 3)); Request('form');\n"
+                           "var kept = {}; Duktape.fin(kept, function () { Request('form'); });\n");
+    EXPECT_THAT(logOf(ts), HasSubstr(notice(smile + "4")));
+    std::vector<RecordedRequest> seen = server.requests();
+    ASSERT_EQ(seen.size(), 2u); // none from the finalizer, which runs after the script's end
+    EXPECT_EQ(seen[1].target, "/form?x=" + smile);
 }
 
 TEST_F(ScriptedUsers, ScriptErrorsAreReportedWithTheirLine) {
@@ -255,7 +276,13 @@ TEST_F(ScriptedUsers, InlineScriptsAndScriptsWithoutAnEngine) {
         EXPECT_THAT(targets(), ElementsAre("/a"));
         EXPECT_THAT(logOf(ts), HasSubstr(notice("inline 0")));
     }
-    for (const char* name : {"login.vbs", "logic.pl", "plain.txt", "$inline.vbs"}) {
+    {
+        SCOPED_TRACE("inline, but no engine for its name");
+        std::size_t before = server.requests().size();
+        TestSetHandle ts   = runText("script=$inline.vbs\n[script]\nRequest('a');\n[/script]\n");
+        EXPECT_EQ(server.requests().size(), before);
+    }
+    for (const char* name : {"login.vbs", "logic.pl", "plain.txt"}) {
         SCOPED_TRACE(name);
         std::size_t before = server.requests().size();
         TestSetHandle ts   = run("Request('a');\n", "", name);
@@ -297,7 +324,8 @@ TEST_F(ScriptedUsers, AStopEndsAScriptThatNeverLooksAtIsAborting) {
                                            "while (true) { try { Request('a'); } catch (e) {} }\n";
     TestSetHandle ts(CreateTestSet(0));
     std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
-                       "\nclients=2\nscript=" + (dir.path / "spin.js").string() + "\n[a]\n$uri=/a\n";
+                       "\nclients=2\nscript=" + (dir.path / "spin.js").string() +
+                       "\n[a]\n$uri=/a\n";
     ASSERT_EQ(ParseTest(ts.get(), "scripted", text.c_str()), 1);
     auto result = std::async(std::launch::async, [&] { return RunTest(ts.get()); });
     bool busy   = server.waitForRequests(10, 5s);
