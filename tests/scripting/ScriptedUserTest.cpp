@@ -43,19 +43,29 @@ protected:
         server.route("/missing", FixtureServer::reply(httpResponse(404, "gone")));
     }
 
-    // Runs `script` (JavaScript) as the file run.js for the users of `options`; the user logs
-    // go to the temporary folder.
-    TestSetHandle run(const std::string& script, const std::string& options = "",
-                      const std::string& scriptName = "run.js") {
+    // A test set whose users run `script` (JavaScript) from the file `scriptName`, with
+    // `options`; the user logs go to the temporary folder.
+    TestSetHandle load(const std::string& script, const std::string& options = "",
+                       const std::string& scriptName = "run.js") {
         std::ofstream(dir.path / scriptName) << script;
-        return runText("script=" + (dir.path / scriptName).string() + "\n" + options);
+        return loadText("script=" + (dir.path / scriptName).string() + "\n" + options);
     }
-    TestSetHandle runText(const std::string& rest) {
+    TestSetHandle loadText(const std::string& rest) {
         std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
                            "\nlog=1\nlogdir=" + dir.path.string() + "\n" + rest +
                            "\n[a]\n$uri=/a\n[form]\n$uri=/form\nx=1\n";
         TestSetHandle ts(CreateTestSet(0));
         EXPECT_EQ(ParseTest(ts.get(), "scripted", text.c_str()), 1) << text;
+        return ts;
+    }
+    TestSetHandle run(const std::string& script, const std::string& options = "",
+                      const std::string& scriptName = "run.js") {
+        TestSetHandle ts = load(script, options, scriptName);
+        RunTest(ts.get());
+        return ts;
+    }
+    TestSetHandle runText(const std::string& rest) {
+        TestSetHandle ts = loadText(rest);
         RunTest(ts.get());
         return ts;
     }
@@ -296,17 +306,12 @@ TEST_F(ScriptedUsers, IsAbortingTurnsOneWhenTheRunIsStoppedAndNoRequestStartsAft
     server.route("/wait", [](torvex::test::ReplyChannel& reply, const RecordedRequest&) {
         if (reply.pause(5s)) reply.send(httpResponse(200, "late"));
     });
-    std::ofstream(dir.path / "loop.js")
-        << "AddRequest('wait', '/wait');\n"
-           "var n = 0;\n"
-           "while (!IsAborting() && n < 100) { Request('a'); Request('wait'); ++n; }\n"
-           "Logit('stopped ' + IsAborting() + ' ' + Request('a') + ' ' + n);\n";
-    TestSetHandle ts(CreateTestSet(0));
-    std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
-                       "\nlog=1\nlogdir=" + dir.path.string() +
-                       "\nclients=2\nscript=" + (dir.path / "loop.js").string() +
-                       "\n[a]\n$uri=/a\n";
-    ASSERT_EQ(ParseTest(ts.get(), "scripted", text.c_str()), 1);
+    TestSetHandle ts =
+        load("AddRequest('wait', '/wait');\n"
+             "var n = 0;\n"
+             "while (!IsAborting() && n < 100) { Request('a'); Request('wait'); ++n; }\n"
+             "Logit('stopped ' + IsAborting() + ' ' + Request('a') + ' ' + n);\n",
+             "clients=2\n");
     auto result  = std::async(std::launch::async, [&] { return RunTest(ts.get()); });
     bool waiting = server.waitForRequests(4, 5s);
     AbortRun(ts.get());
@@ -320,15 +325,11 @@ TEST_F(ScriptedUsers, IsAbortingTurnsOneWhenTheRunIsStoppedAndNoRequestStartsAft
 }
 
 TEST_F(ScriptedUsers, AStopEndsAScriptThatNeverLooksAtIsAborting) {
-    std::ofstream(dir.path / "spin.js") << "Request('a');\n"
-                                           "while (true) { try { Request('a'); } catch (e) {} }\n";
-    TestSetHandle ts(CreateTestSet(0));
-    std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
-                       "\nclients=2\nscript=" + (dir.path / "spin.js").string() +
-                       "\n[a]\n$uri=/a\n";
-    ASSERT_EQ(ParseTest(ts.get(), "scripted", text.c_str()), 1);
-    auto result = std::async(std::launch::async, [&] { return RunTest(ts.get()); });
-    bool busy   = server.waitForRequests(10, 5s);
+    TestSetHandle ts = load("Request('a');\n"
+                            "while (true) { try { Request('a'); } catch (e) {} }\n",
+                            "clients=2\n");
+    auto result      = std::async(std::launch::async, [&] { return RunTest(ts.get()); });
+    bool busy        = server.waitForRequests(10, 5s);
     AbortRun(ts.get());
     ASSERT_TRUE(busy);
     ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
