@@ -177,3 +177,30 @@ TEST_F(RunnerTest, TerminalShowsProgressInPlaceAndClearsItAtTheEnd) {
     EXPECT_THAT(r.err, EndsWith("\r\033[K")); // the last line was removed
     EXPECT_THAT(r.out, HasSubstr(kReportStart));
 }
+
+TEST_F(RunnerTest, ScriptedUsersRunAndTraceTheScriptHostOnTheDebugChannel) {
+    server.route("/", FixtureServer::reply(httpResponse(200, "home")));
+    std::string js     = script("script=$inline.js\n[script]\nRequest('home');\n[/script]\n"
+                                    "[home]\n$uri=/\n");
+    std::string vbs    = script("script=$inline.vbs\n[script]\nRequest('home')\n[/script]\n"
+                                   "[home]\n$uri=/\n",
+                                "vbs.tvt");
+    RunnerResult quiet = runRunner({js});
+    EXPECT_EQ(quiet.status, 0) << describe(quiet);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_THAT(quiet.out, HasSubstr("--- Client 0 ---\nhome\t"));
+
+    setenv("TORVEX_DEBUG", "1", 1);
+    RunnerResult traced   = runRunner({js});
+    RunnerResult noEngine = runRunner({vbs});
+    unsetenv("TORVEX_DEBUG");
+    EXPECT_EQ(traced.status, 0) << describe(traced);
+    EXPECT_THAT(traced.err, HasSubstr("CScriptedFrame::InitializeScriptedFrame\n"
+                                      "CScriptedFrame::OnStateChange\nState: Initialized.\n"));
+    EXPECT_THAT(traced.err, HasSubstr("CScriptedFrame::RunScript\n"));
+    EXPECT_THAT(traced.err, HasSubstr("CTorvexObject::Invoke\nCTorvexObject::Request\n"));
+    // No engine for VBScript: the user makes no request, which ends the run with status 1.
+    EXPECT_EQ(noEngine.status, 1) << describe(noEngine);
+    EXPECT_THAT(noEngine.err, HasSubstr("Failed to create scripting engine.\n"));
+    EXPECT_EQ(server.requests().size(), 2u);
+}
