@@ -181,6 +181,16 @@ long CConnection::awaitData() {
     return fill();
 }
 
+bool CConnection::awaitReadable() {
+    // TLS may hold decrypted bytes that poll cannot see, bandwidth emulation counts the wait
+    // into the duration of the receive that follows, and that receive reports a closed socket.
+    if (ssl_ || speed_ > 0 || socket_ == -1 || bufferStart_ < bufferEnd_) return true;
+    WaitEnd end = waitForSocket(socket_, POLLIN, rules_);
+    if (end == WaitEnd::Ready) return true;
+    failed(failureOf(end), errorOf(end));
+    return false;
+}
+
 int CConnection::readLine(char* buffer, std::size_t size) {
     if (size == 0) return -1;
     std::size_t stored = 0;

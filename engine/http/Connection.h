@@ -58,6 +58,13 @@ public:
     // when the connection failed or closed.
     long awaitData();
 
+    // Waits until the socket has something to read (bytes, the peer's close or an error) without
+    // reading it; returns at once with bytes buffered, TLS or bandwidth emulation active, or the
+    // socket closed. Right after a request has been sent its response is rarely there yet, and
+    // a receive would only fail and cost a system call. False when the wait failed (time-out,
+    // stop of the run, poll error), with the socket closed.
+    bool awaitReadable();
+
     // Reads one line (up to and including its line feed) into `buffer`, at most size - 1 bytes,
     // NUL-terminated. Returns the bytes stored, or -1 when the connection closes or fails first.
     // A longer line comes back in pieces. Bytes are taken from a receive buffer, so that header

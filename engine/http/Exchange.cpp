@@ -101,6 +101,7 @@ public:
         : session_(session), connection_(connection), io_(session.io.get()) {}
 
     bool send();
+    bool awaitResponse() { return connection_.awaitReadable() || fail("Error(HDR): %d\n"); }
     bool awaitFirstBytes() { return connection_.awaitData() > 0 || fail("Error(HDR): %d\n"); }
     bool readHeaders(Reading& r);
     bool readPlainBody(long long contentLength);
@@ -225,6 +226,7 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     const auto receiveStart  = Clock::now();
     const auto intervalStart = t.timingmode == 2 ? requestStart : receiveStart;
     int measured             = 0;
+    if (!exchange.awaitResponse()) return exchange.outcome;
     if (t.timingmode == 1) {
         // The first bytes of the response end the interval.
         if (!exchange.awaitFirstBytes()) return exchange.outcome;
