@@ -33,36 +33,9 @@ done
 
 # --- nginx ------------------------------------------------------------------------------------
 
-find_nginx() {
-    command -v nginx 2>/dev/null || { [ -x /usr/sbin/nginx ] && echo /usr/sbin/nginx; } || true
-}
-
-our_policy=""
-install_nginx() {
-    [ "$(id -u)" -eq 0 ] || die "nginx is missing: apt-get install nginx, or run this as root"
-    export DEBIAN_FRONTEND=noninteractive
-    # The package would start a system nginx on port 80; keep services down while installing.
-    if [ ! -e /usr/sbin/policy-rc.d ]; then
-        our_policy=/usr/sbin/policy-rc.d
-        printf '#!/bin/sh\nexit 101\n' >"$our_policy"
-        chmod 755 "$our_policy"
-    fi
-    say "installing nginx"
-    if ! apt-get install -y -q --no-install-recommends nginx; then
-        say "package lists are missing or stale: apt-get update"
-        apt-get update -q
-        apt-get install -y -q --no-install-recommends nginx
-    fi
-    if [ -n "$our_policy" ]; then
-        rm -f "$our_policy"
-        our_policy=""
-    fi
-}
-
-nginx_bin=$(find_nginx)
-[ -n "$nginx_bin" ] || install_nginx
-nginx_bin=$(find_nginx)
-[ -n "$nginx_bin" ] || die "nginx not found after installing it"
+# shellcheck source-path=SCRIPTDIR source=../lib/nginx.sh
+. "$here/../lib/nginx.sh"
+nginx_require
 
 # --- file descriptors: every user holds one socket in the engine and one in nginx --------------
 
@@ -86,77 +59,12 @@ driver="$build/bench/torvex_load_bench"
 
 # --- start nginx --------------------------------------------------------------------------------
 
-prefix=$(mktemp -d /tmp/torvex-load.XXXXXX)
-chmod 755 "$prefix" # the workers run as nobody when started by root
-mkdir -p "$prefix/html"
-cp "$here/index.html" "$prefix/html/"
-nginx_pid=""
-
-# shellcheck disable=SC2317 # called by the EXIT trap
-cleanup() {
-    if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
-        kill -TERM "$nginx_pid" 2>/dev/null || true
-        for _ in $(seq 50); do kill -0 "$nginx_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$nginx_pid" 2>/dev/null || true
-    fi
-    [ -n "$our_policy" ] && rm -f "$our_policy"
-    rm -rf "$prefix"
-}
-trap cleanup EXIT
+trap nginx_stop EXIT
 trap 'exit 130' INT TERM
-
-port_busy() {
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
-
-start_nginx() {
-    local port=$1
-    sed -e "s|@PREFIX@|$prefix|g" -e "s|@PORT@|$port|g" -e "s|@NOFILE@|$nofile|g" \
-        -e "s|@CONNECTIONS@|$nofile|g" -e "s|@WORKERS@|$workers|g" \
-        "$here/nginx.conf.in" >"$prefix/nginx.conf"
-    "$nginx_bin" -p "$prefix" -c "$prefix/nginx.conf" -e "$prefix/error.log" &
-    nginx_pid=$!
-    for _ in $(seq 50); do
-        kill -0 "$nginx_pid" 2>/dev/null || break
-        port_busy "$port" && return 0
-        sleep 0.1
-    done
-    kill -TERM "$nginx_pid" 2>/dev/null || true
-    wait "$nginx_pid" 2>/dev/null || true
-    nginx_pid=""
-    return 1
-}
-
-# Below the ephemeral range (usually from 32768), so that no client socket takes the port.
-port=""
-for _ in $(seq 20); do
-    candidate=$((20000 + RANDOM % 10000))
-    port_busy "$candidate" && continue
-    if start_nginx "$candidate"; then
-        port=$candidate
-        break
-    fi
-done
-[ -n "$port" ] || die "nginx did not start: $(cat "$prefix/error.log" 2>/dev/null)"
-say "nginx $("$nginx_bin" -v 2>&1 | sed 's/^nginx version: //') on 127.0.0.1:$port," \
-    "$workers worker(s), pid $nginx_pid"
-
-# "accepts requests" of nginx's status page.
-nginx_totals() {
-    local reply
-    reply=$(exec 3<>"/dev/tcp/127.0.0.1/$port" &&
-        printf 'GET /nginx-status HTTP/1.0\r\nHost: localhost\r\n\r\n' >&3 && cat <&3) || return 0
-    echo "$reply" | awk '/^ *[0-9]+ +[0-9]+ +[0-9]+ *$/ { print $1, $3 }'
-}
-
-# CPU seconds (user and system) and resident MiB of the nginx workers together, from /proc.
-nginx_workers() {
-    { cat /proc/[0-9]*/stat 2>/dev/null || true; } |
-        awk -v parent="$nginx_pid" -v tick="$(getconf CLK_TCK)" -v page="$(getconf PAGESIZE)" '
-        { sub(/^[0-9]+ \(.*\) /, "") }
-        $2 == parent { cpu += ($12 + $13) / tick; rss += $22 * page / 1048576 }
-        END { printf "%.2f %.1f\n", cpu, rss }'
-}
+nginx_start "$here/nginx.conf.in" "$here/index.html" "s|@NOFILE@|$nofile|g" \
+    "s|@CONNECTIONS@|$nofile|g" "s|@WORKERS@|$workers|g"
+port=$nginx_port
+say "nginx $(nginx_version) on 127.0.0.1:$port, $workers worker(s), pid $nginx_pid"
 
 # --- scenarios ----------------------------------------------------------------------------------
 
@@ -199,7 +107,7 @@ for scenario in "${scenarios[@]}"; do
     124) say "the driver did not end within $bound s" && failed=1 ;;
     *) say "the driver failed (exit $status)" && failed=1 ;;
     esac
-    grep -v "signal process started" "$prefix/error.log" 2>/dev/null | tail -n 5 || true
-    : >"$prefix/error.log"
+    grep -v "signal process started" "$nginx_prefix/error.log" 2>/dev/null | tail -n 5 || true
+    : >"$nginx_prefix/error.log"
 done
 exit "$failed"
