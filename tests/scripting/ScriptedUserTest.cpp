@@ -18,6 +18,7 @@
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -166,6 +167,33 @@ TEST_F(ScriptedUsers, ParametersOverridesAndRequestOptionsChangeWhatIsSent) {
     EXPECT_EQ(seen[4].method, "POST");
     EXPECT_EQ(seen[4].target, "/other");
     EXPECT_EQ(seen[4].body, "x=1");
+}
+
+TEST_F(ScriptedUsers, RequestsExportTheirVariablesAndPauseTheirMinimumDelayOnly) {
+    server.route("/sid", FixtureServer::reply(httpResponse(200, "sid=abc123")));
+    server.route("/use", FixtureServer::reply(httpResponse(200, "used")));
+    std::mutex lock;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    server.route("/timed", [&](torvex::test::ReplyChannel& reply, const RecordedRequest&) {
+        {
+            std::lock_guard guard(lock);
+            arrivals.push_back(std::chrono::steady_clock::now());
+        }
+        reply.send(httpResponse(200, "timed"));
+    });
+    TestSetHandle ts = runText("script=$inline.js\nsoftdelay=1\n[script]\n"
+                               "Request('use'); Request('exp'); Request('use');\n"
+                               "AddRequest('t', '/timed'); SetRequestOpt('t', '$delay=300-5000');\n"
+                               "Request('t'); Request('t');\n[/script]\n"
+                               "[exp]\n$uri=/sid\n$exportvar=sid,/sid=([a-z0-9]+)/,$1\n"
+                               "[use]\n$uri=/use\nv=$var(sid,none)\n");
+    EXPECT_THAT(targets(), ElementsAre("/use?v=none", "/sid", "/use?v=abc123", "/timed", "/timed"));
+    std::lock_guard guard(lock);
+    ASSERT_EQ(arrivals.size(), 2u);
+    // The minimum delay spaces the starts (softdelay); the maximum plays no part.
+    auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(arrivals[1] - arrivals[0]);
+    EXPECT_GE(gap.count(), 280);
+    EXPECT_LT(gap.count(), 1500);
 }
 
 TEST_F(ScriptedUsers, GetOptAnswersTheUserIndexOptionsAndUndefined) {
