@@ -113,13 +113,13 @@ bool CTorvexObject::getOpt(const char* name) {
         text_ = std::to_string(user_.index());
         return true;
     }
-    if (!t_.options.find(name)) return false;
-    optionText(name);
+    const OptionRecord* option = t_.options.find(name);
+    if (!option) return false;
+    optionText(name, *option);
     return true;
 }
 
-void CTorvexObject::optionText(const char* name) {
-    const OptionRecord& option = *t_.options.find(name);
+void CTorvexObject::optionText(const char* name, const OptionRecord& option) {
     char number[64];
     switch (option.type) {
     case 'f': {

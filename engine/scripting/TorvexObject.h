@@ -7,6 +7,7 @@ namespace torvex {
 class CUserSession;
 class CTestSet;
 struct RequestDefinition;
+struct OptionRecord;
 
 // What a script sees as the object "torvex": it drives one virtual user. Requests are always
 // the user's own working copies; what a script changes in them lasts for the rest of the run.
@@ -37,7 +38,7 @@ public:
 private:
     bool stopping() const;
     void pauseAfter(const RequestDefinition& copy, unsigned startTick);
-    void optionText(const char* name);
+    void optionText(const char* name, const OptionRecord& option);
 
     CUserSession& user_;
     CTestSet& t_;
