@@ -10,6 +10,7 @@ class UsageFormatter : public CLI::Formatter {
 public:
     std::string make_usage(const CLI::App*, std::string) const override {
         return "Usage: torvex-run [options] FILE [-name=value ...] [testname]\n"
+               "       torvex-run [--report FILE] [--results FILE.rlt] FILE.tvs\n"
                "       torvex-run --check FILE\n"
                "       torvex-run --script FILE.tvs\n";
     }
@@ -24,16 +25,24 @@ constexpr const char* kFooter = R"(Running a test script:
   file is written to the folder of the option "reportdir" under the name made from "outfile".
   Ctrl-C (or SIGTERM) stops the run and still prints the report; a second one quits at once.
 
+Running a scenario file (FILE.tvs, recognised by its contents):
+  The scenario runs as the workbench's Run Test command runs it: with your global settings
+  (proxy, time-out, HTTP version), after the same checks, as a single run or a batch whose
+  number of users or iterations steps from run to run. The run log goes to standard error and
+  the report of every run to standard output (or --report); --results saves the results of all
+  runs for the workbench's report and graphs.
+
 Exit status of a run:
   0    the run completed without errors
-  1    requests failed, the run was stopped, or no request completed
+  1    requests failed, a run was stopped or failed, or no request completed
   2    bad arguments, a file that cannot be read, an invalid script, a refused --set
   130  a second Ctrl-C or SIGTERM
 
 Examples:
   torvex-run shop.tvt
   torvex-run --set clients=20 --set requests=10 shop.tvt -host=test.example.com
-  torvex-run --report shop-report.txt --set reportdir=results shop.tvt nightly)";
+  torvex-run --report shop-report.txt --set reportdir=results shop.tvt nightly
+  torvex-run --results shop.rlt shop.tvs)";
 
 } // namespace
 

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
-// What "torvex-run [options] FILE [-name=value ...] [testname]" asks for.
+// What "torvex-run [options] FILE [-name=value ...] [testname]" asks for; FILE is a test script
+// or a scenario file.
 struct RunRequest {
     std::string file;                         // the test script
     std::vector<std::string> engineArguments; // everything after FILE, for the engine as it stands
     std::vector<std::string> settings;        // "--set name=value", applied after the script
     std::string reportFile;                   // "--report"; empty for standard output
+    std::string resultsFile;                  // "--results": the results list of a scenario run
 };
 
 // Runs the test script as a load test: the engine's messages and the progress go to standard

@@ -3,8 +3,10 @@
 #include "ExitStatus.h"
 #include "HelpText.h"
 #include "RunCommand.h"
+#include "ScenarioRun.h"
 #include "ScenarioScript.h"
 #include "ScriptCheck.h"
+#include "model/ScenarioFile.h"
 #include "torvexcore.h"
 
 #include <CLI/CLI.hpp>
@@ -37,6 +39,12 @@ int startRun(std::vector<std::string> rest, RunRequest& run) {
     }
     run.file = rest.front();
     run.engineArguments.assign(rest.begin() + 1, rest.end());
+    if (torvex::isScenarioFile(run.file)) return runScenario(run);
+    if (!run.resultsFile.empty()) {
+        std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
+                     run.file.c_str());
+        return exit_status::kUsage;
+    }
     return runTestScript(run);
 }
 
@@ -68,6 +76,9 @@ int runMain(int argc, char** argv) {
     app.add_option("--report", run.reportFile,
                    "Write the text report to FILE instead of standard output")
         ->type_name("FILE");
+    app.add_option("--results", run.resultsFile,
+                   "Save the results of a scenario's runs to FILE.rlt for the workbench")
+        ->type_name("FILE.rlt");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -76,10 +87,11 @@ int runMain(int argc, char** argv) {
 
     std::vector<std::string> rest = app.remaining();
     bool otherCommand             = showVersion || app.count("--check") || app.count("--script");
-    bool runArguments             = !rest.empty() || app.count("--set") || app.count("--report");
+    bool runArguments =
+        !rest.empty() || app.count("--set") || app.count("--report") || app.count("--results");
     if (otherCommand && runArguments) {
-        std::fputs("--version, --check and --script run no test: FILE, --set and --report do not "
-                   "go with them.\n",
+        std::fputs("--version, --check and --script run no test: FILE, --set, --report and "
+                   "--results do not go with them.\n",
                    stderr);
         return exit_status::kUsage;
     }

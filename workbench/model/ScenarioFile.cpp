@@ -378,4 +378,12 @@ bool openScenarioFile(CScenario& scenario, const std::string& path, std::string&
     return true;
 }
 
+bool isScenarioFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char bytes[4] = {};
+    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
+    std::uint32_t magic = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t{bytes[3]} << 24;
+    return magic == kMagic;
+}
+
 } // namespace torvex

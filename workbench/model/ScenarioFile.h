@@ -22,4 +22,7 @@ bool readScenarioBytes(std::string_view bytes, CScenario& scenario, std::string&
 bool saveScenarioFile(const CScenario& scenario, const std::string& path, std::string& error);
 bool openScenarioFile(CScenario& scenario, const std::string& path, std::string& error);
 
+// Whether the file starts as a scenario file does (its magic), whatever its name.
+bool isScenarioFile(const std::string& path);
+
 } // namespace torvex
