@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds Torvex, starts the demo shop on 127.0.0.1 and
-# runs the example test script demo/shop.tvt against it with 20 virtual users and 5 iterations
-# each. Prints the report and saves it under build/demo-results. The shop is always stopped.
-# Exit status: torvex-run's (0 when every request succeeded). TORVEX_DEMO_PORT changes the port.
+# The main job: installs what is missing, builds Torvex, starts the demo shop on 127.0.0.1, writes
+# the shop's example scenario for that address and runs it with torvex-run: a batch of three load
+# tests with 5, 10 and 15 virtual users, 3 iterations each. The run log and each run's report show
+# as they come; the reports and the batch's results file are saved under build/demo-results. The
+# shop is always stopped. Exit status: torvex-run's (0 when every run completed without errors).
+# TORVEX_DEMO_PORT changes the port.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 port=${TORVEX_DEMO_PORT:-8090}
@@ -45,14 +47,22 @@ for _ in $(seq 100); do
 done
 answers || { echo "demo: the demo shop does not answer on port $port after 10 s" >&2; exit 1; }
 echo "demo: the demo shop is at http://127.0.0.1:$port/ (log: $shop_log)"
-echo "demo: running demo/shop.tvt with 20 virtual users, 5 iterations each"
+
+# The scenario names the shop's address in its requests, so it is written for the chosen port.
+scenario=$results/shop.tvs
+"$root/build/demo/torvex-make-shop-scenario" --server "127.0.0.1:$port" --report-dir "$results" \
+    --out "$scenario"
+echo "demo: running the scenario ${scenario#"$root"/}: 5, 10 and 15 virtual users," \
+    "3 iterations each"
 
 status=0
-"$root/build/cli/torvex-run" --set clients=20 --set requests=5 --set reportdir="$results" \
-    "$root/demo/shop.tvt" -host=127.0.0.1 -port="$port" || status=$?
+"$root/build/cli/torvex-run" --results "$results/shop.rlt" "$scenario" || status=$?
 
-# The runner saves the report it printed as the results file (named by the option "outfile").
-saved=$(find "$results" -maxdepth 1 -name '*.xls' -newer "$shop_log" | head -n 1)
-[ -n "$saved" ] && echo "demo: the report is saved in ${saved#"$root"/}"
-echo "demo: torvex-run exited with $status (0: every request succeeded)"
+# Each run saves its report as <scenario>-<users>x<iterations>.xls in the scenario's report folder.
+saved=$(find "$results" -maxdepth 1 -name '*.xls' -newer "$scenario" -printf '%f\n' | sort -V |
+    paste -sd ' ')
+[ -n "$saved" ] && echo "demo: the reports are saved in ${results#"$root"/}: $saved"
+[ "$results/shop.rlt" -nt "$scenario" ] &&
+    echo "demo: the results of the batch are saved in ${results#"$root"/}/shop.rlt"
+echo "demo: torvex-run exited with $status (0: every run completed without errors)"
 exit "$status"
