@@ -29,14 +29,13 @@ void ConsoleRunNotifier::resultsChanged() {
 
 void ConsoleRunNotifier::logChanged() {
     std::lock_guard guard(logLock_);
-    std::string text = log_.text();
-    if (text.size() < logShown_) logShown_ = 0; // the log was cleared
-    while (logShown_ < text.size()) {
-        std::size_t end = text.find("\r\n", logShown_);
-        if (end == std::string::npos) break; // a line is always added whole
-        errors_.message(std::string_view(text).substr(logShown_, end - logShown_));
-        logShown_ = end + 2;
-    }
+    if (log_.size() < logShown_) logShown_ = 0; // the log was cleared
+    std::string text  = log_.textFrom(logShown_);
+    std::size_t start = 0;
+    // A line is always added whole; what follows the last line end is left for the next call.
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        errors_.message(std::string_view(text).substr(start, end - start));
+    logShown_ += start;
 }
 
 void ConsoleRunNotifier::runProgress(std::optional<std::pair<int, int>> counts,

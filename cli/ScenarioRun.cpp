@@ -82,11 +82,15 @@ int runScenario(const RunRequest& request) {
     torvex::CTestRunner runner;
     ConsoleRunNotifier notifier(runner, scenario.log, errors, report, isatty(STDERR_FILENO));
     runner.Initialize(notifier);
+    // The runner lets go of the notifier before it goes, however this function is left.
+    struct Shutdown {
+        torvex::CTestRunner& runner;
+        ~Shutdown() { runner.Shutdown(); }
+    } shutdown{runner};
     runner.SetLogTarget(&scenario.log);
     if (!runner.StartRun(script, scenario.general.projectName,
                          torvex::BatchSettings::of(scenario.run), scenario)) {
         errors.message(request.file + ": the engine did not accept the scenario's test script");
-        runner.Shutdown();
         return exit_status::kUsage;
     }
     signals.setStopAction([&] {
@@ -100,6 +104,5 @@ int runScenario(const RunRequest& request) {
     bool saved = saveResults(runner, request.resultsFile, errors);
     bool clean =
         !interrupted && !signals.stopRequested() && everyRunWithoutErrors(runner.results());
-    runner.Shutdown();
     return clean && saved && notifier.reportsWritten() ? exit_status::kClean : exit_status::kFailed;
 }

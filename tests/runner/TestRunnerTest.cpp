@@ -171,13 +171,19 @@ TEST_F(TestRunnerTest, DescendingAndOddBatchesAndTheBatchCounter) {
     EXPECT_EQ(runner.results().GetAt(3)->userCount, 5);
 
     notifier.finished.clear();
+    batchByUsers(5, 15, 10);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(notifier.waitFinished());
+    EXPECT_THAT(batchValues(), ElementsAre(5, 15));
+
+    notifier.finished.clear();
     batchByUsers(5, 14, 10);
     ASSERT_TRUE(start());
     ASSERT_TRUE(notifier.waitFinished());
     EXPECT_THAT(batchValues(), ElementsAre(5));
     // The list was emptied for the new batch; the run ids go on; the batch counter counts batches.
-    EXPECT_EQ(runner.results().GetAt(0)->runId, 5);
-    EXPECT_EQ(runner.results().GetAt(0)->batchNumber, 2);
+    EXPECT_EQ(runner.results().GetAt(0)->runId, 7);
+    EXPECT_EQ(runner.results().GetAt(0)->batchNumber, 3);
 
     notifier.finished.clear();
     scenario.run.batchBy     = 1;
@@ -294,6 +300,20 @@ TEST_F(TestRunnerTest, RefusedScriptStartsNothing) {
     ASSERT_TRUE(start());
     EXPECT_FALSE(start());
     runner.StopRun();
+}
+
+TEST_F(TestRunnerTest, BatchValueTheEngineRefusesIsLoggedAndTheRunGoesOn) {
+    // A scenario file may hold a value the run settings would never accept.
+    batchByUsers(-1, -1, 0);
+    scenario.run.users = 2;
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(notifier.waitFinished());
+    std::vector<std::string> lines = logLines(scenario.log);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "WARNING>   Failed to set parameter clients=-1");
+    EXPECT_THAT(notifier.finished, ElementsAre(false));
+    ASSERT_EQ(runner.results().GetCount(), 1);
+    EXPECT_EQ(runner.results().GetAt(0)->userCount, 2); // the script's own number of users
 }
 
 TEST_F(TestRunnerTest, RateOverrideFollowsTheUsersOfEachRun) {

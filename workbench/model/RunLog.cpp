@@ -16,6 +16,16 @@ std::string CRunLog::text() const {
     return text_;
 }
 
+std::string CRunLog::textFrom(std::size_t offset) const {
+    std::lock_guard guard(mutex_);
+    return offset < text_.size() ? text_.substr(offset) : std::string();
+}
+
+std::size_t CRunLog::size() const {
+    std::lock_guard guard(mutex_);
+    return text_.size();
+}
+
 void CRunLog::clear() {
     std::lock_guard guard(mutex_);
     text_.clear();

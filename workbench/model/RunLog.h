@@ -13,6 +13,9 @@ public:
     // Appends "<LABEL>>   <text>\r\n" (no label for an unknown level).
     void addLine(int level, const std::string& text);
     std::string text() const;
+    // The text from byte `offset` on (empty past the end), for readers that follow the log.
+    std::string textFrom(std::size_t offset) const;
+    std::size_t size() const;
     void clear();
 
 private:

@@ -43,7 +43,10 @@ void collectSummaries(void* testSet, CResultsStore& r) {
     auto& group         = r.timings.emplace_back();
     for (int k = 0; k < r.seqLength; ++k) {
         auto& entry = group.emplace_back();
-        if (records) entry.assign(records + 4 * k, records + 4 * k + 4);
+        if (records)
+            entry.assign(records + 4 * k, records + 4 * k + 4);
+        else // the shape of a request that never succeeded, so every entry has five values
+            entry = {INT32_MAX, 0, 0, 0};
         entry.push_back(0);
     }
 }
@@ -62,6 +65,9 @@ void collectDetails(void* testSet, CResultsStore& r) {
                 std::int32_t count      = scripted ? std::max(*row++, 0) : r.iterationCount;
                 if (scripted) r.iterationCount = count;
                 entry.assign(row, row + count);
+            } else if (!scripted) {
+                // Not executed, so every entry of a detailed run has its iterations.
+                entry.assign(static_cast<std::size_t>(std::max(r.iterationCount, 0)), -255);
             }
             entry.push_back(0);
         }

@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::int32_t kListVersion   = 1;
 constexpr std::int32_t kRecordVersion = 2;
-// Results files of large detailed runs reach tens of megabytes; this is not one.
-constexpr std::uintmax_t kLargestFile = std::uintmax_t{1} << 30;
 // The smallest record a file can hold: version 1 (no objective), empty texts, no names, no
 // groups. Its numbers: version to summary flag, batch number and value, batch kind, the two
 // floats, the two doubles, requests and errors, name count and group count.
@@ -153,18 +151,20 @@ bool readResultsFile(const std::string& path, std::vector<ResultsRecord>& record
         return false;
     }
     const auto size = std::filesystem::file_size(path, code);
-    if (code || size > kLargestFile) {
-        error = "Cannot read the results file " + path + (code ? "." : ": it is far too large.");
-        return false;
-    }
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+    if (code) {
         error = "Cannot read the results file " + path + ".";
         return false;
     }
+    // Whatever could be saved can be read back, as far as memory allows: detailed batches make
+    // files of hundreds of megabytes.
     std::string problem;
     try {
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        std::ifstream in(path, std::ios::binary);
+        if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+            error = "Cannot read the results file " + path + ".";
+            return false;
+        }
         if (readResultsFileBytes(bytes, records, problem)) return true;
     } catch (const std::bad_alloc&) {
         problem = "it needs more memory than there is";

@@ -10,7 +10,8 @@ namespace torvex {
 // What the run controller's worker tells the program while runs go on. The desktop program binds
 // it to its main window (each call posts an event to the user-interface thread); the console runner
 // binds it to the terminal. Every call except waitForStop comes from the worker thread or, for the
-// log and progress, from the engine's threads.
+// log and progress, from the engine's threads; none of them may start or stop a run itself (the
+// worker would wait for itself), they hand that to the program's own thread.
 class RunNotifier {
 public:
     virtual ~RunNotifier() = default;

@@ -81,8 +81,10 @@ bool CTestRunner::StartRun(const std::string& script, const std::string& testNam
     testSet_ = CreateTestSet(0);
     if (!testSet_) return false;
 
-    testName_              = testName;
-    batch_                 = batch;
+    testName_ = testName;
+    batch_    = batch;
+    // Scenario files may hold any number here; all but iterations step the users.
+    batch_.batchBy         = batch.batchBy == 1 ? 1 : 0;
     current_               = batch.batchFrom;
     stopping_              = false;
     const CRunSection& run = scenario.run;
@@ -144,6 +146,9 @@ int CTestRunner::onOutput(void* context, const char* text) {
 void CTestRunner::onProgress(void* context, int done, int total) {
     if (!context) return;
     auto* runner = static_cast<CTestRunner*>(context);
+    // The engine calls this on the worker thread every few seconds of a run; an abort that came
+    // just before the run began, which the engine forgets, is repeated here.
+    if (runner->stopping_) AbortRun(runner->testSet_);
     if (total == -1) {
         runner->log(CRunLog::kMessage, "Requests made so far: " + std::to_string(done));
         return;
@@ -234,7 +239,7 @@ bool CTestRunner::pauseBeforeNextRun() {
     log(CRunLog::kMessage,
         "Waiting " + std::to_string(seconds) + " second" + (seconds == 1 ? "" : "s") + "...");
     std::unique_lock lock(pauseLock_);
-    for (int step = 0; step < 2 * seconds; ++step)
+    for (long long step = 0; step < 2LL * seconds; ++step)
         if (pauseWake_.wait_for(lock, std::chrono::milliseconds(500),
                                 [this] { return stopping_.load(); }))
             return false;

@@ -55,7 +55,8 @@ public:
                   const BatchSettings& batch, const CScenario& scenario);
     // Asks the run to stop and waits until the worker has finished.
     void StopRun();
-    // Asks the run to stop without waiting (safe from any thread, e.g. a signal watcher).
+    // Asks the run to stop without waiting, e.g. from a signal watcher while the run goes on (not
+    // while StartRun or Shutdown run on another thread).
     void RequestStop();
 
     bool running() const { return running_.load(); }
