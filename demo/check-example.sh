@@ -32,15 +32,9 @@ stop_shop() {
 trap '[ -z "$forged_pid" ] || kill "$forged_pid" 2>/dev/null; stop_shop; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$shop" --port 0 >"$work/shop.out" 2>&1 &
-shop_pid=$!
-port=""
-for _ in $(seq 50); do
-    port=$(sed -n 's|^Demo shop listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/shop.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || fail "the demo shop did not start: $(cat "$work/shop.out")"
+# shellcheck source=demo/start-shop.sh
+. "$(dirname "$0")/start-shop.sh"
+start_shop "$shop" "$work"
 
 # A second shop on the same port must refuse to start rather than share the port.
 if timeout 5 "$shop" --port "$port" >/dev/null 2>"$work/second.err"; then

@@ -10,15 +10,9 @@ shop_pid=""
 trap '[ -z "$shop_pid" ] || kill "$shop_pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$shop" --port 0 >"$work/shop.out" 2>&1 &
-shop_pid=$!
-port=""
-for _ in $(seq 50); do
-    port=$(sed -n 's|^Demo shop listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/shop.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || fail "the demo shop did not start: $(cat "$work/shop.out")"
+# shellcheck source=demo/start-shop.sh
+. "$(dirname "$0")/start-shop.sh"
+start_shop "$shop" "$work"
 
 # The tester's own global settings (a proxy, a short time-out) must not reach this run.
 export XDG_CONFIG_HOME=$work/config

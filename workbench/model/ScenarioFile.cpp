@@ -1,5 +1,6 @@
 #include "model/ScenarioFile.h"
 
+#include "model/FileSaving.h"
 #include "model/RequestIds.h"
 #include "model/Scenario.h"
 
@@ -328,25 +329,9 @@ bool readScenarioBytes(std::string_view bytes, CScenario& scenario, std::string&
 }
 
 bool saveScenarioFile(const CScenario& scenario, const std::string& path, std::string& error) {
-    // Written beside the target and renamed over it, so a failed write never costs the old file.
-    const std::string bytes     = scenarioBytes(scenario);
-    const std::string temporary = path + ".saving";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (out) out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            error = "Cannot write the scenario file " + path + ".";
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        error = "Cannot write the scenario file " + path + ".";
-        return false;
-    }
-    return true;
+    if (saveFileContents(path, scenarioBytes(scenario))) return true;
+    error = "Cannot write the scenario file " + path + ".";
+    return false;
 }
 
 bool openScenarioFile(CScenario& scenario, const std::string& path, std::string& error) {

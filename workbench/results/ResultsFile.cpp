@@ -1,9 +1,9 @@
 #include "results/ResultsFile.h"
 
+#include "model/FileSaving.h"
 #include "results/ArchiveText.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -174,23 +174,9 @@ bool readResultsFile(const std::string& path, std::vector<ResultsRecord>& record
 }
 
 bool writeResultsFile(const std::string& path, const std::string& bytes, std::string& error) {
-    const std::string temporary = path + ".saving";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (out) out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            error = "Cannot write the results file " + path + ".";
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        error = "Cannot write the results file " + path + ".";
-        return false;
-    }
-    return true;
+    if (saveFileContents(path, bytes)) return true;
+    error = "Cannot write the results file " + path + ".";
+    return false;
 }
 
 } // namespace torvex
