@@ -76,13 +76,15 @@ void collectDetails(void* testSet, CResultsStore& r) {
 
 } // namespace
 
-ResultsRecord collectResults(void* testSet, const BatchPosition& batch) {
+ResultsRecord collectResults(void* testSet, const BatchPosition& batch,
+                             const std::function<void()>& reportWritten) {
     auto record      = std::make_shared<CResultsStore>();
     CResultsStore& r = *record;
 
     Summary summary;
     SaveResults(testSet, &r.reportText, &appendToReport, summary.values);
     SaveResultsToFile(testSet, r.reportText.c_str());
+    if (reportWritten) reportWritten();
 
     TorvexInfo info{};
     GetInfo(testSet, &info);

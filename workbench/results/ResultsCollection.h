@@ -2,6 +2,7 @@
 
 #include "results/ResultsStore.h"
 
+#include <functional>
 #include <string>
 
 namespace torvex {
@@ -16,8 +17,10 @@ struct BatchPosition {
 
 // A record of the engine test set's last successful run: its report (also stored through
 // SaveResultsToFile), summary figures, shape and timings. The title and the run id are left to
-// the caller. Call it from one thread at a time, after RunTest returned: the engine's result
-// buffers are shared.
-ResultsRecord collectResults(void* testSet, const BatchPosition& batch);
+// the caller. `reportWritten` is called once the report is made and stored, before the results are
+// read. Call it from one thread at a time, after RunTest returned: the engine's result buffers are
+// shared.
+ResultsRecord collectResults(void* testSet, const BatchPosition& batch,
+                             const std::function<void()>& reportWritten = {});
 
 } // namespace torvex

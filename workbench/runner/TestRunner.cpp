@@ -253,8 +253,8 @@ void CTestRunner::collectRun(const std::string& runTitle) {
         const BatchVariable variable = batchVariable(batch_.batchBy);
         position = {batchNumber_, current_, variable.displayName, batch_.batchBy};
     }
-    ResultsRecord record = collectResults(testSet_, position);
-    notifier_->runProgress(std::nullopt, std::nullopt);
+    ResultsRecord record = collectResults(
+        testSet_, position, [this] { notifier_->runProgress(std::nullopt, std::nullopt); });
     record->SetTitle(localHoursAndMinutes() + " - " + runTitle);
     results_.Add(std::move(record));
 }
