@@ -10,12 +10,12 @@ packages=(
     libssl-dev duktape-dev
     # console runner; the demo site
     libcli11-dev libcpp-httplib-dev
-    # workbench: settings and data folders (Qt Core)
-    qt6-base-dev
+    # workbench: the desktop program (Qt Widgets, Qt Test) and a font to draw it with
+    qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
-    # tests: real proxies
-    tinyproxy dante-server
+    # tests: real proxies; a virtual display for screenshots of the desktop program
+    tinyproxy dante-server xvfb xauth
 )
 
 missing=()

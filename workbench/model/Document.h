@@ -22,6 +22,10 @@ public:
     CScenario& scenario() { return scenario_; }
     const CScenario& scenario() const { return scenario_; }
     const std::string& pathName() const { return pathName_; }
+    // The name shown in the window title: the file name, or "Scenario<n>".
+    std::string title() const;
+    // False for a new document: its path name is only a title, and saving asks for a file.
+    bool hasFile() const { return hasFile_; }
     bool modified() const { return modified_; }
     void setModified(bool modified = true) { modified_ = modified; }
 
@@ -31,6 +35,7 @@ public:
 private:
     CScenario scenario_;
     std::string pathName_;
+    bool hasFile_  = false;
     bool modified_ = false;
 };
 

@@ -1,0 +1,255 @@
+#include "app/MainFrame.h"
+
+#include "app/LayoutStore.h"
+#include "app/NavigationBar.h"
+#include "app/PendingView.h"
+#include "app/SplashScreen.h"
+#include "app/TipsDialog.h"
+#include "app/Workbench.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace torvex {
+namespace {
+
+const QString kFrameSection    = QStringLiteral("Frame");
+const QString kRecorderSection = QStringLiteral("Recorder");
+const QSize kMinimumSize(765, 550);
+
+// Window show states as the layout store keeps them.
+constexpr std::uint32_t kShowNormal    = 1;
+constexpr std::uint32_t kShowMinimized = 2;
+constexpr std::uint32_t kShowMaximized = 3;
+
+int groupOf(int kind) {
+    return kind <= kRunnerView ? 0 : 1;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(Workbench& workbench, QWidget* parent)
+    : QMainWindow(parent), workbench_(workbench), actions_(this),
+      navigation_(new CNavigationBar(this)), stack_(new QStackedWidget(this)),
+      progress_(statusBar()) {
+    setObjectName(QStringLiteral("mainFrame"));
+    setMinimumSize(kMinimumSize);
+
+    auto* central = new QWidget(this);
+    auto* layout  = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(navigation_);
+    layout->addWidget(stack_, 1);
+    setCentralWidget(central);
+
+    createViews();
+    connectCommands();
+    connectRunNotifications();
+    rebuildRecentFiles();
+    restoreGeometry();
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    workbench_.notifier.setDialogParent(this);
+    updateTitle();
+    updateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    workbench_.notifier.setDialogParent(nullptr);
+}
+
+void CMainFrame::createViews() {
+    const struct {
+        const char* title;
+        const char* emptyText;
+    } kViews[] = {
+        {"Recorder", "No page open"}, {"Editor", "No requests"},
+        {"Runner", "No run yet"},     {"Text Report", "No results"},
+        {"Graphs", "No results"},     {"Batch Run Graphs", "No results"},
+    };
+    for (int i = 0; i < 6; ++i) {
+        views_[i] = new PendingView(QString::fromUtf8(kViews[i].title),
+                                    QString::fromUtf8(kViews[i].emptyText), stack_);
+        stack_->addWidget(views_[i]);
+    }
+    stack_->setCurrentWidget(view(currentKind_));
+    navigation_->selectGroup(groupOf(currentKind_));
+    connect(navigation_, &CNavigationBar::groupChanged, this,
+            [this](int group) { navigationGroup_ = group; });
+    connect(navigation_, &CNavigationBar::itemClicked, this, &CMainFrame::onNavigationItem);
+}
+
+void CMainFrame::SwitchView(int kind) {
+    if (kind < kRecorderView || kind > kBatchGraphsView || kind == currentKind_) return;
+    navigationGroup_ = groupOf(kind);
+    navigation_->selectGroup(navigationGroup_);
+    CResizingFormView* next = view(kind);
+    stack_->setCurrentWidget(next);
+    currentKind_ = kind;
+    next->RefreshView();
+}
+
+void CMainFrame::onNavigationItem(int item) {
+    if (navigationGroup_ == 0) {
+        if (item == 0) {
+            switchToRecorderFromNavigation();
+        } else {
+            SwitchView(kEditorView + item - 1);
+        }
+    } else {
+        SwitchView(kReportView + item);
+    }
+}
+
+void CMainFrame::connectRunNotifications() {
+    QtRunNotifier& notifier = workbench_.notifier;
+    // Always queued: the notifications come from the run's threads, and even when one is sent on
+    // this thread it must not run inside the command that caused it.
+    connect(
+        &notifier, &QtRunNotifier::resultsChangedPosted, this,
+        [this] {
+            view(currentKind_)->RefreshView();
+            updateCommands();
+        },
+        Qt::QueuedConnection);
+    connect(
+        &notifier, &QtRunNotifier::logChangedPosted, this,
+        [this] { view(currentKind_)->LogChanged(); }, Qt::QueuedConnection);
+    connect(
+        &notifier, &QtRunNotifier::runProgressPosted, this,
+        [this](bool hasCounts, int done, int total, const QString& text) {
+            if (hasCounts) {
+                progress_.show(done, total, text);
+            } else {
+                progress_.hide();
+            }
+        },
+        Qt::QueuedConnection);
+    connect(
+        &notifier, &QtRunNotifier::batchFirstRunDonePosted, this,
+        [this] {
+            SwitchView(kBatchGraphsView);
+            view(kBatchGraphsView)->RefreshView();
+        },
+        Qt::QueuedConnection);
+    connect(
+        &notifier, &QtRunNotifier::runFinishedPosted, this,
+        [this](bool interrupted) {
+            if (!interrupted) SwitchView(kReportView);
+            progress_.hide();
+            updateCommands();
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainFrame::updateCommands() {
+    const bool running    = workbench_.runner.running();
+    const bool hasResults = workbench_.runner.results().GetCount() > 0;
+    actions_[Command::SaveResults]->setEnabled(hasResults);
+    actions_[Command::StartRecording]->setEnabled(!recordingMark_ && !running);
+    actions_[Command::StopRecording]->setEnabled(recordingMark_);
+    actions_[Command::RunTest]->setEnabled(!recordingMark_ && !running);
+    actions_[Command::StopTest]->setEnabled(running);
+    actions_[Command::ToggleToolBar]->setChecked(actions_.toolBar->isVisibleTo(this));
+    actions_[Command::ToggleStatusBar]->setChecked(statusBar()->isVisibleTo(this));
+}
+
+void CMainFrame::updateTitle() {
+    setWindowTitle(QString::fromStdString(workbench_.document.title()) +
+                   QStringLiteral("[*] - Torvex v2.0"));
+    setWindowModified(workbench_.document.modified());
+}
+
+void CMainFrame::resetViews() {
+    for (CResizingFormView* each : views_) each->ResetView();
+}
+
+void CMainFrame::rebuildRecentFiles() {
+    for (QAction* each : std::as_const(recentActions_)) delete each;
+    recentActions_.clear();
+    const QStringList& files = recentFiles_.files();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        auto* entry        = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this);
+        connect(entry, &QAction::triggered, this, [this, path] { openScenario(path); });
+        actions_.fileMenu->insertAction(actions_.recentFilesEnd, entry);
+        recentActions_.append(entry);
+    }
+    if (!files.isEmpty()) {
+        auto* separator = new QAction(this);
+        separator->setSeparator(true);
+        actions_.fileMenu->insertAction(recentActions_.first(), separator);
+        recentActions_.append(separator);
+    }
+}
+
+void CMainFrame::restoreGeometry() {
+    const QRect available      = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    std::optional<QRect> saved = LayoutStore::readRect(kFrameSection, QStringLiteral("WindowRect"));
+    // A window saved on a screen that is no longer there would open out of reach.
+    if (saved && !available.intersects(*saved)) saved.reset();
+    if (saved) {
+        setGeometry(QRect(saved->topLeft(), saved->size().expandedTo(kMinimumSize)));
+    } else {
+        QRect centred(QPoint(), kMinimumSize);
+        centred.moveCenter(available.center());
+        setGeometry(centred);
+    }
+}
+
+void CMainFrame::saveGeometry() {
+    const std::uint32_t show = isMinimized()   ? kShowMinimized
+                               : isMaximized() ? kShowMaximized
+                                               : kShowNormal;
+    LayoutStore::writeNumber(kFrameSection, QStringLiteral("CmdShow"), show);
+    LayoutStore::writeRect(kFrameSection, QStringLiteral("WindowRect"), normalGeometry());
+}
+
+void CMainFrame::firstDisplay() {
+    SwitchView(kRecorderView);
+    // A window closed while minimised opens as a normal one.
+    if (LayoutStore::readNumber(kFrameSection, QStringLiteral("CmdShow")) == kShowMaximized) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    activateWindow();
+    view(kRecorderView)->LoadLayout(kRecorderSection);
+
+    if (workbench_.settings.load(workbench_.settingsStore)) {
+        if (CTipsDialog::showAtStartup()) CTipsDialog(this).exec();
+        return;
+    }
+    // The first start: until the wizards exist the defaults are kept and the Editor shows.
+    if (splash_) splash_->close();
+    workbench_.settings.save(workbench_.settingsStore);
+    if (CTipsDialog::showAtStartup()) CTipsDialog(this).exec();
+    SwitchView(kEditorView);
+}
+
+void CMainFrame::openFromCommandLine(const QString& path) {
+    if (path.endsWith(QStringLiteral("tvs"))) {
+        openScenario(path);
+    } else if (path.endsWith(QStringLiteral("rlt"))) {
+        openResults(path);
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!saveModified()) {
+        event->ignore();
+        return;
+    }
+    view(kRecorderView)->SaveLayout(kRecorderSection);
+    saveGeometry();
+    event->accept();
+}
+
+} // namespace torvex
