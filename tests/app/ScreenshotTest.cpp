@@ -2,6 +2,7 @@
 // checks that what should be seen is there and drawn.
 #include "app/MainFrame.h"
 #include "app/NavigationBar.h"
+#include "app/SettingsDialog.h"
 #include "app/Workbench.h"
 
 #include <QDir>
@@ -67,6 +68,23 @@ private slots:
             QVERIFY(colourCount(screen.copy(tools)) > 10);
         }
         workbench.runner.Shutdown();
+    }
+
+    void settingsDialogWithACustomProxy() {
+        CGlobalSettings settings;
+        settings.values.useProxy    = 1;
+        settings.values.customProxy = 1;
+        settings.values.proxyServer = "proxy.example.com";
+        settings.values.proxyPort   = 3128;
+        QtSettingsStore store;
+        CSettingsDialog dialog(settings, store);
+        dialog.move(40, 40);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::qWait(200);
+        const QImage shown = dialog.screen()->grabWindow(0).toImage().copy(dialog.frameGeometry());
+        QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/settings-dialog.png"));
+        QVERIFY(colourCount(shown) > 20);
     }
 };
 
