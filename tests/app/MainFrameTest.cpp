@@ -6,6 +6,7 @@
 #include "app/LayoutStore.h"
 #include "app/NavigationBar.h"
 #include "app/PendingView.h"
+#include "app/TorvexApp.h"
 #include "app/Workbench.h"
 #include "http/support/FixtureServer.h"
 #include "results/ResultsContainer.h"
@@ -21,7 +22,9 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTest>
+#include <QToolBar>
 
 using namespace torvex;
 using torvex::test::answerNextModal;
@@ -76,6 +79,9 @@ private:
     }
 
 private slots:
+    // Settings go to the test's own folder, never the user's.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void init() {
         QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).clear();
         QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex"))
@@ -162,9 +168,19 @@ private slots:
         QVERIFY(!frame->action(Command::RunTest)->isEnabled());
         QVERIFY(frame->action(Command::StopRecording)->isEnabled());
         QVERIFY(!frame->action(Command::StopTest)->isEnabled());
+        // Stop Recording opens the Test group again even when the user opened the other one.
+        frame->navigationBar()->groupButton(1)->click();
         frame->action(Command::StopRecording)->trigger();
+        QCOMPARE(frame->currentView(), int(kEditorView));
+        QCOMPARE(frame->navigationBar()->currentGroup(), 0);
         QVERIFY(frame->action(Command::RunTest)->isEnabled());
         QVERIFY(frame->action(Command::NewScenario)->isEnabled());
+
+        // The View menu's mark follows the toolbar, also when it is hidden another way.
+        frame->findChild<QToolBar*>("toolBar")->hide();
+        QVERIFY(!frame->action(Command::ToggleToolBar)->isChecked());
+        frame->action(Command::ToggleToolBar)->trigger();
+        QVERIFY(frame->findChild<QToolBar*>("toolBar")->isVisible());
     }
 
     void aRunDisablesRecordingAndEndsInTheReport() {
@@ -246,6 +262,26 @@ private slots:
         makeFrame();
         QCOMPARE(frame->geometry(), QRect(10, 10, 765, 550));
         QCOMPARE(LayoutStore::readNumber("Missing", "CmdShow"), std::nullopt);
+    }
+
+    void theSavedShowStateIsRestoredButNeverMinimised() {
+        QSettings stored(QStringLiteral("Mekora"), QStringLiteral("Torvex"));
+        stored.setValue("Settings/Timeout", 120); // not a first start
+        stored.setValue("Layout/Frame/CmdShow", 3);
+        stored.sync();
+        makeFrame();
+        frame->firstDisplay();
+        QVERIFY(frame->isMaximized());
+
+        stored.setValue("Layout/Frame/CmdShow", 2);
+        stored.sync();
+        makeFrame();
+        frame->firstDisplay();
+        QVERIFY(!frame->isMinimized() && !frame->isMaximized());
+
+        stored.setValue("Layout/Frame/CmdShow", "maximised");
+        stored.sync();
+        QCOMPARE(LayoutStore::readNumber("Frame", "CmdShow"), std::nullopt);
     }
 
     void scenariosRoundTripWithTheModifiedPrompt() {
@@ -347,6 +383,25 @@ private slots:
         makeFrame();
         frame->firstDisplay();
         QCOMPARE(frame->currentView(), int(kRecorderView));
+    }
+
+    // The program from start to exit: the first start's defaults, a results file from the command
+    // line shown in the report, and a clean shutdown of the run controller.
+    void theProgramStartsOpensTheNamedFileAndExits() {
+        CResultsContainer results;
+        results.Add(std::make_shared<CResultsStore>());
+        std::string error;
+        QVERIFY(results.SaveToFile(path("start.rlt").toStdString(), error));
+        workbench->runner.Shutdown(); // the program runs its own
+
+        auto program = std::make_unique<CTorvexApp>();
+        QVERIFY(program->start({path("start.rlt")}));
+        CMainFrame* shown = program->mainFrame();
+        QVERIFY(waitUntil([&] { return shown->currentView() == kReportView; }, 5000));
+        QCOMPARE(shown->windowTitle().left(8), QString("Scenario"));
+        QSettings stored(QStringLiteral("Mekora"), QStringLiteral("Torvex"));
+        QCOMPARE(stored.value("Settings/HTTPVersion").toInt(), 1);
+        program.reset();
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 
@@ -36,6 +37,7 @@ private slots:
     void initTestCase() {
         QVERIFY2(QGuiApplication::platformName() == "xcb", "run under xvfb-run");
         QVERIFY(QDir().mkpath(TORVEX_SCREENSHOT_DIR));
+        QStandardPaths::setTestModeEnabled(true); // never the user's own settings
         QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).clear();
     }
 

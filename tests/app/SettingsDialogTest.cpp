@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
@@ -81,6 +82,8 @@ class SettingsDialogTest : public QObject {
     QtSettingsStore store_;
 
 private slots:
+    // Settings go to the test's own folder, never the user's.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() { QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).clear(); }
 
     // Settings dialog.
@@ -131,6 +134,8 @@ private slots:
         row("no server, no port", "5", "", "", noName, "proxyServer");
         row("no port", "5", "h", "", noPort, "proxyPort");
         row("port 0", "5", "h", "0", noPort, "proxyPort");
+        row("port 65536", "5", "h", "65536",
+            QStringLiteral("Please enter an integer between 1 and 65535."), "proxyPort");
         row("system proxy needs neither", "5", "", "", "", "", false);
     }
     // Typed in, then OK: a refused field keeps the dialog open with the cursor on it and saves
@@ -166,6 +171,20 @@ private slots:
             QCOMPARE(describe(settings.values), before);
             QCOMPARE(savedSettings(), QStringLiteral("nothing saved"));
         }
+    }
+
+    // The arrows stop at the limits that OK accepts.
+    void timeoutArrowsStayInRange() {
+        CGlobalSettings settings;
+        settings.values.timeout = 999;
+        CSettingsDialog dialog(settings, store_);
+        auto* timeout = field<QSpinBox>(dialog, "timeout");
+        timeout->stepUp();
+        timeout->stepUp();
+        QCOMPARE(timeout->value(), 1000);
+        timeout->setValue(0);
+        timeout->stepDown();
+        QCOMPARE(timeout->value(), 0);
     }
 
     void okCommitsAndSavesWhileCancelDiscards_data() {

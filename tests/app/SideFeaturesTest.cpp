@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +52,8 @@ class SideFeaturesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Settings go to the test's own folder, never the user's.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() { userSettings().remove(QStringLiteral("Tip")); }
 
     // --- navigation bar ---
@@ -332,13 +335,13 @@ private slots:
         const QString beside     = programDir + QStringLiteral("/torvex-tips.txt");
         const QString shareDir   = QDir::cleanPath(programDir + QStringLiteral("/../share/torvex"));
         const QString installed  = shareDir + QStringLiteral("/torvex-tips.txt");
-        QVERIFY2(!QFile::exists(beside) && !QDir(shareDir).exists(),
-                 "the test program's folders must start without shipped files");
-        const auto cleanUp = qScopeGuard([&] {
+        const auto cleanUp       = [&] {
             QFile::remove(beside);
             QDir(shareDir).removeRecursively();
             QDir(programDir).rmdir(QStringLiteral("../share"));
-        });
+        };
+        cleanUp(); // what an interrupted earlier run left
+        const auto cleanUpAtEnd = qScopeGuard(cleanUp);
 
         QCOMPARE(tipsFilePath(), beside);
         QCOMPARE(helpPagePath(), programDir + QStringLiteral("/Torvex.html"));

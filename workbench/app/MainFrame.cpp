@@ -8,11 +8,13 @@
 #include "app/Workbench.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolBar>
@@ -28,6 +30,18 @@ const QSize kMinimumSize(765, 550);
 constexpr std::uint32_t kShowNormal    = 1;
 constexpr std::uint32_t kShowMinimized = 2;
 constexpr std::uint32_t kShowMaximized = 3;
+
+// Gives the focus to the first control of `area` that takes it from the keyboard.
+void focusFirstIn(QWidget* area) {
+    QWidget* each = area->nextInFocusChain();
+    for (int left = 1000; each != area && left > 0; --left, each = each->nextInFocusChain()) {
+        if (area->isAncestorOf(each) && each->isVisible() && each->isEnabled() &&
+            (each->focusPolicy() & Qt::TabFocus)) {
+            each->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+    }
+}
 
 int groupOf(int kind) {
     return kind <= kRunnerView ? 0 : 1;
@@ -55,14 +69,40 @@ CMainFrame::CMainFrame(Workbench& workbench, QWidget* parent)
     connectRunNotifications();
     rebuildRecentFiles();
     restoreGeometry();
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    showReadyWhenIdle();
+    connectPaneKeys();
     workbench_.notifier.setDialogParent(this);
     updateTitle();
     updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
-    workbench_.notifier.setDialogParent(nullptr);
+    if (workbench_.notifier.dialogParent() == this) workbench_.notifier.setDialogParent(nullptr);
+}
+
+void CMainFrame::showReadyWhenIdle() {
+    // Menu hints replace the pane's text for a moment; "Ready" comes back after them.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty() && !progress_.isVisible()) {
+            statusBar()->showMessage(QStringLiteral("Ready"));
+        }
+    });
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    // The View menu's check mark follows the toolbar however it was hidden.
+    connect(actions_.toolBar, &QToolBar::visibilityChanged, actions_[Command::ToggleToolBar],
+            &QAction::setChecked);
+}
+
+void CMainFrame::connectPaneKeys() {
+    // F6 and Shift+F6 move the keyboard focus between the navigation bar and the open view.
+    auto moveFocus = [this] {
+        const bool inNavigation = navigation_->isAncestorOf(QApplication::focusWidget());
+        focusFirstIn(inNavigation ? static_cast<QWidget*>(view(currentKind_)) : navigation_);
+    };
+    for (const char* keys : {"F6", "Shift+F6"}) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
+        connect(shortcut, &QShortcut::activated, this, moveFocus);
+    }
 }
 
 void CMainFrame::createViews() {
@@ -94,6 +134,13 @@ void CMainFrame::SwitchView(int kind) {
     stack_->setCurrentWidget(next);
     currentKind_ = kind;
     next->RefreshView();
+}
+
+void CMainFrame::showInGroup(int group, int kind) {
+    // The navigation bar may show the other group while the view is already the current one.
+    navigationGroup_ = group;
+    navigation_->selectGroup(group);
+    SwitchView(kind);
 }
 
 void CMainFrame::onNavigationItem(int item) {
@@ -142,7 +189,7 @@ void CMainFrame::connectRunNotifications() {
     connect(
         &notifier, &QtRunNotifier::runFinishedPosted, this,
         [this](bool interrupted) {
-            if (!interrupted) SwitchView(kReportView);
+            if (!interrupted) showInGroup(1, kReportView);
             progress_.hide();
             updateCommands();
         },
@@ -172,7 +219,8 @@ void CMainFrame::resetViews() {
 }
 
 void CMainFrame::rebuildRecentFiles() {
-    for (QAction* each : std::as_const(recentActions_)) delete each;
+    // One of them may be the entry whose click is being handled.
+    for (QAction* each : std::as_const(recentActions_)) each->deleteLater();
     recentActions_.clear();
     const QStringList& files = recentFiles_.files();
     for (int i = 0; i < files.size(); ++i) {

@@ -73,6 +73,9 @@ protected:
 
 private:
     void createViews();
+    void showReadyWhenIdle();
+    void connectPaneKeys();
+    void showInGroup(int group, int kind);
     void connectCommands();
     void connectRunNotifications();
     void restoreGeometry();

@@ -175,7 +175,7 @@ void CMainFrame::saveResultsWithDialog() {
 
 void CMainFrame::startRecording() {
     recordingMark_ = true;
-    SwitchView(kRecorderView);
+    showInGroup(0, kRecorderView);
     workbench_.recorder.BeginRecording();
     updateCommands();
 }
@@ -183,7 +183,7 @@ void CMainFrame::startRecording() {
 void CMainFrame::stopRecording() {
     if (!recordingMark_) return;
     recordingMark_ = false;
-    if (!workbench_.runner.running()) SwitchView(kEditorView);
+    if (!workbench_.runner.running()) showInGroup(0, kEditorView);
     workbench_.recorder.EndRecording();
     updateCommands();
 }

@@ -25,6 +25,7 @@ public:
 
     // The window the stop dialog belongs to.
     void setDialogParent(QWidget* parent) { dialogParent_ = parent; }
+    QWidget* dialogParent() const { return dialogParent_; }
 
 signals:
     void resultsChangedPosted();

@@ -1,6 +1,7 @@
 #include "app/SettingsDialog.h"
 
 #include "app/AdvancedProxyDialog.h"
+#include "app/CheckedSpinBox.h"
 #include "model/SettingsStore.h"
 
 #include <QCheckBox>
@@ -24,9 +25,7 @@ namespace {
 
 constexpr int kMinTimeout = 0;
 constexpr int kMaxTimeout = 1000;
-// The box takes any four-digit number, so that a timeout out of range is reported on OK
-// instead of being clamped silently while typing.
-constexpr int kWidestTimeout = 9999;
+constexpr int kMaxPort    = 65535;
 
 // The chosen index, or `previous` when the stored index matched no item.
 int chosenIndex(const QComboBox* combo, int previous) {
@@ -70,7 +69,7 @@ CSettingsDialog::CSettingsDialog(CGlobalSettings& settings, SettingsStore& store
 
 QGroupBox* CSettingsDialog::createProxyGroup() {
     useProxy_    = named(new QCheckBox(tr("&Use proxy server while performing test")), "useProxy");
-    systemProxy_ = named(new QRadioButton(tr("Use &system proxy settings")), "systemProxy");
+    systemProxy_ = named(new QRadioButton(tr("Use syst&em proxy settings")), "systemProxy");
     customProxy_ = named(new QRadioButton(tr("Use &custom proxy settings")), "customProxy");
     proxyType_   = createCombo("proxyType", {tr("HTTP"), tr("HTTPS"), tr("SOCKS4"), tr("SOCKS5")});
     proxyServer_ = named(new QLineEdit, "proxyServer");
@@ -98,8 +97,7 @@ QGroupBox* CSettingsDialog::createProxyGroup() {
 QGroupBox* CSettingsDialog::createConnectionGroup() {
     httpVersion_ = createCombo("httpVersion", {tr("HTTP 1.0"), tr("HTTP 1.1")});
     sslVersion_  = createCombo("sslVersion", {tr("SSL 2.0"), tr("SSL 3.0")});
-    timeout_     = named(new QSpinBox, "timeout");
-    timeout_->setRange(kMinTimeout, kWidestTimeout);
+    timeout_     = named(new CheckedSpinBox(kMinTimeout, kMaxTimeout), "timeout");
 
     auto* group = new QGroupBox(tr("Connection"));
     auto* form  = new QFormLayout(group);
@@ -195,6 +193,9 @@ bool CSettingsDialog::fieldsAreValid() {
         return refuse(tr("The server name cannot be empty."), proxyServer_);
     if (proxyPort_->text().toInt() == 0)
         return refuse(tr("The server port cannot be empty."), proxyPort_);
+    if (proxyPort_->text().toInt() > kMaxPort)
+        return refuse(tr("Please enter an integer between %1 and %2.").arg(1).arg(kMaxPort),
+                      proxyPort_);
     return true;
 }
 
