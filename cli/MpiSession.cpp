@@ -7,8 +7,13 @@
 
 MpiSession::MpiSession() {
     int provided = 0;
-    if (MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided) != MPI_SUCCESS)
+    // A scenario's runs call MPI from the run controller's worker thread, one call at a time.
+    if (MPI_Init_thread(nullptr, nullptr, MPI_THREAD_SERIALIZED, &provided) != MPI_SUCCESS)
         throw std::runtime_error("MPI could not start");
+    if (provided < MPI_THREAD_SERIALIZED) {
+        MPI_Finalize();
+        throw std::runtime_error("this MPI cannot be called from more than one thread");
+    }
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
     MPI_Comm_size(MPI_COMM_WORLD, &size_);
 }

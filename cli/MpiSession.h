@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-// MPI for one distributed run: started in the constructor, finished in the destructor. Only the
-// thread that created it calls MPI; the engine's threads never do.
+// MPI for one distributed run: started in the constructor, finished in the destructor. One
+// thread at a time calls MPI (this one, or the run controller's worker while it runs); the
+// engine's threads never do.
 class MpiSession {
 public:
     MpiSession(); // throws std::runtime_error when MPI cannot start

@@ -26,19 +26,12 @@ void printVersion() {
 
 int startDistributedRun(const RunRequest& run) {
 #ifdef TORVEX_WITH_MPI
-    if (torvex::isScenarioFile(run.file)) {
-        std::fprintf(stderr,
-                     "--mpi runs test scripts; write the scenario's script with "
-                     "'torvex-run --script %s > FILE.tvt' and run that.\n",
+    if (!run.resultsFile.empty() && !torvex::isScenarioFile(run.file)) {
+        std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
                      run.file.c_str());
         return exit_status::kUsage;
     }
-    if (!run.resultsFile.empty()) {
-        std::fputs("--results saves the runs of a scenario file; --mpi runs test scripts.\n",
-                   stderr);
-        return exit_status::kUsage;
-    }
-    return runDistributedScript(run);
+    return runDistributed(run);
 #else
     (void)run;
     std::fputs("--mpi: this torvex-run was built without MPI (install libopenmpi-dev and "

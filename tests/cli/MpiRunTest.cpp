@@ -3,6 +3,9 @@
 // numbered across the processes, and a stop on rank 0 that ends every process.
 #include "cli/RunnerProcess.h"
 #include "http/support/FixtureServer.h"
+#include "model/Scenario.h"
+#include "model/ScenarioFile.h"
+#include "results/ResultsContainer.h"
 #include "support/TempDir.h"
 
 #include <gmock/gmock.h>
@@ -83,6 +86,29 @@ protected:
         std::string path = (folder.path / "spread.tvt").string();
         std::ofstream(path) << "[general]\nserver=127.0.0.1\nport=" << server.port() << "\n"
                             << body;
+        return path;
+    }
+    // A scenario of one request to the fixture server, run as a batch.
+    std::string scenario(int batchBy, int from, int to, int users) {
+        setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1); // not the user's own settings
+        torvex::CScenario made;
+        auto request    = std::make_unique<torvex::CRequest>();
+        request->name   = "home";
+        request->method = torvex::CRequest::kGet;
+        request->scheme = torvex::CRequest::kHttp;
+        request->server = "127.0.0.1:" + std::to_string(server.port());
+        made.requests.append(std::move(request));
+        torvex::CRunSection& run = made.run;
+        run.users                = users;
+        run.iterations           = 2;
+        run.staggerStart         = 0;
+        run.pauseBetweenRuns     = 0;
+        run.saveTimings          = 1;
+        run.batchBy              = batchBy;
+        run.batchFrom            = from;
+        run.batchTo              = to;
+        std::string path         = (folder.path / "batch.tvs").string(), error;
+        EXPECT_TRUE(torvex::saveScenarioFile(made, path, error)) << error;
         return path;
     }
     std::string describe(const RunnerResult& r) {
@@ -177,4 +203,47 @@ TEST_F(MpiRunTest, AStopOnRankZeroStopsEveryProcess) {
     EXPECT_THAT(r.err, HasSubstr("Stopping the run on every process"));
     EXPECT_THAT(r.out, HasSubstr("--- Basic statistics ---"));
     EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST_F(MpiRunTest, AScenarioBatchByUsersStepsEveryProcessTogether) {
+    server.route("/", FixtureServer::reply(httpResponse(200, "home")));
+    const std::string results = (folder.path / "batch.rlt").string();
+    RunnerResult r = mpirun(3, {"--results", results, scenario(0, 1, 3, 0)}).finish(120s);
+    ASSERT_FALSE(r.timedOut);
+    ASSERT_EQ(r.status, 0) << describe(r);
+    // Rank 0 alone shows the log and the reports.
+    std::size_t at = 0;
+    for (const char* line :
+         {"MESSAGE>   Cycling: Virtual users=1\n", "MESSAGE>   Cycling: Virtual users=2\n",
+          "MESSAGE>   Cycling: Virtual users=3\n",
+          "MESSAGE>   Finished \"batch.tvs - Virtual users=3\"\n",
+          "MESSAGE>   All tasks finished\n"}) {
+        at = r.err.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << describe(r);
+    }
+    EXPECT_EQ(r.err.find("Cycling: Virtual users=1", r.err.find("Cycling: Virtual users=1") + 1),
+              std::string::npos);
+    for (const char* users : {"Virtual users: 1\n", "Virtual users: 2\n", "Virtual users: 3\n"})
+        EXPECT_THAT(r.out, HasSubstr(users));
+    EXPECT_EQ(server.requests().size(), 12u); // (1 + 2 + 3) users x 2 iterations
+
+    torvex::CResultsContainer loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.LoadFromFile(results, error)) << error;
+    ASSERT_EQ(loaded.GetCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(loaded.GetAt(i)->userCount, i + 1);
+        EXPECT_EQ(loaded.GetAt(i)->requestsMade, 2 * (i + 1));
+        EXPECT_EQ(loaded.GetAt(i)->batchValue, i + 1);
+    }
+}
+
+TEST_F(MpiRunTest, AScenarioBatchByIterationsKeepsTheUsersSharedOut) {
+    server.route("/", FixtureServer::reply(httpResponse(200, "home")));
+    RunnerResult r = mpirun(3, {scenario(1, 1, 2, 4)}).finish(120s);
+    ASSERT_FALSE(r.timedOut);
+    ASSERT_EQ(r.status, 0) << describe(r);
+    EXPECT_THAT(r.out, HasSubstr("Virtual users: 4\nIterations: 1\n"));
+    EXPECT_THAT(r.out, HasSubstr("Virtual users: 4\nIterations: 2\n"));
+    EXPECT_EQ(server.requests().size(), 12u); // 4 users x (1 + 2) iterations
 }
