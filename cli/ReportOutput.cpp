@@ -1,5 +1,7 @@
 #include "ReportOutput.h"
 
+#include "torvexcore.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -24,4 +26,22 @@ bool ReportOutput::write(const std::string& text, ErrorOutput& errors) {
                        std::strerror(errno));
     }
     return written;
+}
+
+namespace {
+
+int appendPiece(void* text, const char* piece) {
+    static_cast<std::string*>(text)->append(piece);
+    return 0;
+}
+
+} // namespace
+
+bool ReportOutput::writeRunReport(void* testSet, ErrorOutput& errors) {
+    std::string text;
+    SaveResults(testSet, &text, &appendPiece, nullptr);
+    const bool reported = write(text, errors);
+    // The engine reports a results file it cannot open itself.
+    SaveResultsToFile(testSet, text.c_str());
+    return reported;
 }

@@ -14,6 +14,10 @@ public:
     bool open(const std::string& path, ErrorOutput& errors);
     // False, with a message, when the text could not be written whole.
     bool write(const std::string& text, ErrorOutput& errors);
+    // Writes the text report of the test set's last run, then its results file where the
+    // options "reportdir" and "outfile" say (nothing without "reportdir"). False when the report
+    // could not be written.
+    bool writeRunReport(void* testSet, ErrorOutput& errors);
 
 private:
     std::string path_;

@@ -11,6 +11,7 @@ struct RunRequest {
     std::vector<std::string> settings;        // "--set name=value", applied after the script
     std::string reportFile;                   // "--report"; empty for standard output
     std::string resultsFile;                  // "--results": the results list of a scenario run
+    bool distributed = false;                 // "--mpi": one process of an MPI job
 };
 
 // Runs the test script as a load test: the engine's messages and the progress go to standard

@@ -12,6 +12,9 @@
 #include "runner/RunChecks.h"
 #include "runner/TestRunner.h"
 
+#include <cstdio>
+#include <memory>
+
 #include <unistd.h>
 
 namespace {
@@ -53,34 +56,46 @@ bool everyRunWithoutErrors(torvex::CResultsContainer& results) {
 int runScenario(const RunRequest& request) {
     SignalWatch signals; // first, so that every thread started later leaves the signals to it
     ErrorOutput errors;
-    if (!request.engineArguments.empty() || !request.settings.empty()) {
-        errors.message(request.file + " is a scenario: -name=value arguments, a test name and " +
-                       "--set apply to test scripts only.");
-        return exit_status::kUsage;
-    }
+    return runScenarioPart(request, signals, errors, nullptr);
+}
 
+int runScenarioPart(const RunRequest& request, SignalWatch& signals, ErrorOutput& errors,
+                    const DistributedPart* part) {
     const torvex::GlobalSettingsValues settings = userSettings();
     torvex::CScenario scenario;
-    std::string error;
-    if (!torvex::openScenarioFile(scenario, request.file, error)) {
-        errors.message(error);
-        return exit_status::kUsage;
-    }
-    scenario.general.projectName = documentTitle(request.file);
-    if (!prepare(scenario, request.file, settings, errors)) return exit_status::kUsage;
-
-    // As in the workbench, a request that cannot be written leaves the script without request
-    // definitions; the engine then explains what is missing.
     std::string script;
-    if (!scenario.generateScript(settings, script))
-        errors.message(request.file + ": request " + requestWithoutMethod(scenario) +
-                       " has neither GET nor POST as its method");
-
     ReportOutput report;
-    if (!report.open(request.reportFile, errors)) return exit_status::kUsage;
+    auto ready = [&] {
+        if (!request.engineArguments.empty() || !request.settings.empty()) {
+            errors.message(request.file + " is a scenario: -name=value arguments, a test name " +
+                           "and --set apply to test scripts only.");
+            return false;
+        }
+        std::string error;
+        if (!torvex::openScenarioFile(scenario, request.file, error)) {
+            errors.message(error);
+            return false;
+        }
+        scenario.general.projectName = documentTitle(request.file);
+        if (!prepare(scenario, request.file, settings, errors)) return false;
+        // As in the workbench, a request that cannot be written leaves the script without
+        // request definitions; the engine then explains what is missing.
+        if (!scenario.generateScript(settings, script))
+            errors.message(request.file + ": request " + requestWithoutMethod(scenario) +
+                           " has neither GET nor POST as its method");
+        return !(part && !part->speaks) ? report.open(request.reportFile, errors) : true;
+    }();
+    // Processes running together start only when every one of them can.
+    if (part ? !part->allReady(ready) : !ready) return exit_status::kUsage;
 
+    // Only the process that speaks for a distributed run shows its log and reports.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> nowhere(
+        part && !part->speaks ? std::fopen("/dev/null", "w") : nullptr, &std::fclose);
+    ErrorOutput quiet(nowhere ? nowhere.get() : stderr);
+    ErrorOutput& shown = nowhere ? quiet : errors;
     torvex::CTestRunner runner;
-    ConsoleRunNotifier notifier(runner, scenario.log, errors, report, isatty(STDERR_FILENO));
+    ConsoleRunNotifier notifier(runner, scenario.log, shown, report,
+                                &shown == &errors && isatty(STDERR_FILENO));
     runner.Initialize(notifier);
     // The runner lets go of the notifier before it goes, however this function is left.
     struct Shutdown {
@@ -88,6 +103,7 @@ int runScenario(const RunRequest& request) {
         ~Shutdown() { runner.Shutdown(); }
     } shutdown{runner};
     runner.SetLogTarget(&scenario.log);
+    if (part) runner.SetDistribution(&part->distribution);
     if (!runner.StartRun(script, scenario.general.projectName,
                          torvex::BatchSettings::of(scenario.run), scenario)) {
         errors.message(request.file + ": the engine did not accept the scenario's test script");
@@ -101,8 +117,11 @@ int runScenario(const RunRequest& request) {
     bool interrupted = notifier.waitUntilFinished();
     signals.setStopAction({});
 
-    bool saved = saveResults(runner, request.resultsFile, errors);
+    const bool speaks = !part || part->speaks;
+    bool saved        = !speaks || saveResults(runner, request.resultsFile, errors);
     bool clean =
         !interrupted && !signals.stopRequested() && everyRunWithoutErrors(runner.results());
-    return clean && saved && notifier.reportsWritten() ? exit_status::kClean : exit_status::kFailed;
+    int status =
+        clean && saved && notifier.reportsWritten() ? exit_status::kClean : exit_status::kFailed;
+    return part ? part->commonStatus(status) : status;
 }

@@ -1,5 +1,6 @@
 // torvex-run: the console runner of the Torvex load engine.
 
+#include "DistributedRun.h"
 #include "ExitStatus.h"
 #include "HelpText.h"
 #include "RunCommand.h"
@@ -23,6 +24,23 @@ void printVersion() {
     std::printf("%s\n", version);
 }
 
+int startDistributedRun(const RunRequest& run) {
+#ifdef TORVEX_WITH_MPI
+    if (!run.resultsFile.empty() && !torvex::isScenarioFile(run.file)) {
+        std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
+                     run.file.c_str());
+        return exit_status::kUsage;
+    }
+    return runDistributed(run);
+#else
+    (void)run;
+    std::fputs("--mpi: this torvex-run was built without MPI (install libopenmpi-dev and "
+               "build again).\n",
+               stderr);
+    return exit_status::kUsage;
+#endif
+}
+
 // Starts the run from what CLI11 left over: FILE and everything after it, or an option it did not
 // know before FILE. A "--" lets a file name that starts with '-' through.
 int startRun(std::vector<std::string> rest, RunRequest& run) {
@@ -39,6 +57,7 @@ int startRun(std::vector<std::string> rest, RunRequest& run) {
     }
     run.file = rest.front();
     run.engineArguments.assign(rest.begin() + 1, rest.end());
+    if (run.distributed) return startDistributedRun(run);
     if (torvex::isScenarioFile(run.file)) return runScenario(run);
     if (!run.resultsFile.empty()) {
         std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
@@ -76,6 +95,9 @@ int runMain(int argc, char** argv) {
     app.add_option("--report", run.reportFile,
                    "Write the text report to FILE instead of standard output")
         ->type_name("FILE");
+    app.add_flag("--mpi", run.distributed,
+                 "Run as one process of an MPI job started with mpirun: the users are shared out "
+                 "and rank 0 writes the one report");
     app.add_option("--results", run.resultsFile,
                    "Save the results of a scenario's runs to FILE.rlt for the workbench")
         ->type_name("FILE.rlt");
@@ -87,8 +109,8 @@ int runMain(int argc, char** argv) {
 
     std::vector<std::string> rest = app.remaining();
     bool otherCommand             = showVersion || app.count("--check") || app.count("--script");
-    bool runArguments =
-        !rest.empty() || app.count("--set") || app.count("--report") || app.count("--results");
+    bool runArguments             = !rest.empty() || app.count("--set") || app.count("--report") ||
+                        app.count("--results") || app.count("--mpi");
     if (otherCommand && runArguments) {
         std::fputs("--version, --check and --script run no test: FILE, --set, --report and "
                    "--results do not go with them.\n",

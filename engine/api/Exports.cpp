@@ -11,13 +11,19 @@
 #include "run/Report.h"
 #include "run/ResultsFile.h"
 #include "run/ResultsQuery.h"
+#include "run/RunBlock.h"
 #include "run/RunInfo.h"
+#include "run/RunMerge.h"
 #include "script/ScriptParser.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
+#include <vector>
 
 using namespace torvex;
 
@@ -170,6 +176,57 @@ int GetRunProgress(void* ts, TorvexProgress* progress) {
     progress->total   = t->expected.load();
     progress->running = t->running.load() ? 1 : 0;
     return 1;
+}
+
+int ExportRunResults(void* ts, char** data, int* size) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || !data || !size || refusedWhileRunning(*t, __func__)) return 0;
+    *data = nullptr;
+    *size = 0;
+    return guarded(__func__, 0, [&] {
+        if (t->users.empty()) {
+            message("Error: ExportRunResults found no finished run to export!\n");
+            return 0;
+        }
+        std::string block = exportRun(*t);
+        if (block.size() > static_cast<std::size_t>(INT_MAX)) {
+            message("Error: the run's results are too large for one block!\n");
+            return 0;
+        }
+        auto* copy = static_cast<char*>(std::malloc(block.size()));
+        if (!copy) {
+            message("Error: no memory for the run's results block!\n");
+            return 0;
+        }
+        std::memcpy(copy, block.data(), block.size());
+        *data = copy;
+        *size = static_cast<int>(block.size());
+        return 1;
+    });
+}
+
+void FreeRunResults(char* data) {
+    std::free(data);
+}
+
+int MergeRunResults(void* ts, const char* const* blocks, const int* sizes, int count) {
+    CTestSet* t = testSetOf(ts, __func__);
+    if (!t || refusedWhileRunning(*t, __func__)) return 0;
+    if (count > 0 && (!blocks || !sizes)) {
+        message("Error: MergeRunResults called without blocks!\n");
+        return 0;
+    }
+    return guarded(__func__, 0, [&] {
+        std::vector<std::string_view> parts;
+        for (int i = 0; i < count; ++i) {
+            if (!blocks[i] || sizes[i] < 0) {
+                message("Error: results block %d of %d is missing!\n", i + 1, count);
+                return 0;
+            }
+            parts.emplace_back(blocks[i], static_cast<std::size_t>(sizes[i]));
+        }
+        return mergeRuns(*t, parts) ? 1 : 0;
+    });
 }
 
 int GetCoreVersion(char* buffer) {

@@ -198,6 +198,7 @@ void registerOptions(CTestSet& t) {
     number("customproxy", 'i', t.customproxy);
     number("bypassproxy", 'i', t.bypassproxy);
     text("proxyexceptions", t.proxyexceptions);
+    number("firstuser", 'i', t.firstuser);
 }
 
 int setOption(CTestSet& t, const char* name, const char* value) {

@@ -1,6 +1,7 @@
 #include "api/TestSet.h"
 
 #include "api/Options.h"
+#include "run/TimingWindow.h"
 #include "run/UserSession.h"
 
 #include <atomic>

@@ -20,6 +20,7 @@
 namespace torvex {
 
 class CUserSession;
+struct TimingWindow;
 
 // One loaded test: its general options, request definitions, sequences, header lines, inline
 // script text, global variables and run state. The option records point into this object, so it
@@ -114,18 +115,21 @@ public:
     std::atomic<int> made{0};      // test-sequence requests completed
     std::atomic<int> failed{0};    // of them, those with an error outcome
     std::atomic<int> expected{-1}; // requests the run is expected to make; -1 when unknown
-    std::atomic<int> sent{0}; // requests sent, redirects included
+    std::atomic<int> sent{0};      // requests sent, redirects included
     int log = 0;
     NameTable<std::string> globalvariables;
     std::atomic<int> abortflag{0};
     StopSignal stopSignal; // raised with abortflag, cleared when a run starts
     int objectiveid = 0;
+    int firstuser   = 0; // global index of the first user, for a part of a run over processes
     int customproxy = 1;
     int bypassproxy = 1;
     FixedText<512> proxyexceptions;
     // The virtual users of the last run with what they recorded, kept for the results and the
     // report until the run state is released or the next run starts.
     std::vector<std::unique_ptr<CUserSession>> users;
+    // The timing windows of the parts a merged run was made of; empty for a run of its own.
+    std::vector<TimingWindow> partWindows;
     std::atomic<bool> running{false}; // a run is working on this test set
 
 private:

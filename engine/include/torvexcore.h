@@ -103,6 +103,28 @@ typedef struct TorvexProgress {
 /* Fills `progress` for the current or last run of the test set. */
 TORVEX_EXPORT int GetRunProgress(void* ts, TorvexProgress* progress);
 
+/* A run spread over several processes: each process runs part of the users in its own test set,
+ * with the option "firstuser" set to the global index of its first user, so that user numbers,
+ * $clid, $Seq starts, X-Forwarded-For addresses and log names do not repeat across the parts.
+ * Each part exports its finished run as a block of bytes; one test set parsed with the same
+ * script and options merges the blocks, after which GetResults, GetInfo, SaveResults and
+ * SaveResultsToFile describe the whole run. */
+
+/* Exports the results of the test set's finished run (or of the runs merged into it) as one
+ * self-contained, versioned block: *data receives a block to free with FreeRunResults, *size
+ * its length in bytes. Returns 0 without a finished run. */
+TORVEX_EXPORT int ExportRunResults(void* ts, char** data, int* size);
+
+/* Frees a block from ExportRunResults; accepts null. */
+TORVEX_EXPORT void FreeRunResults(char* data);
+
+/* Replaces the test set's run results by the merge of `count` blocks (`sizes` gives their
+ * lengths): users ordered by their global index, counts and traffic added up, the run as long
+ * as its longest part. A block that is cut short, damaged, of another format version, made
+ * from another script or options, or that repeats another block's users, is refused with a
+ * message; the test set then stays as it was and the result is 0. */
+TORVEX_EXPORT int MergeRunResults(void* ts, const char* const* blocks, const int* sizes, int count);
+
 #ifdef __cplusplus
 }
 #endif

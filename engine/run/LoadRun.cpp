@@ -5,6 +5,7 @@
 #include "http/WaitRules.h"
 #include "run/RunPreparation.h"
 #include "run/Ticks.h"
+#include "run/TimingWindow.h"
 #include "run/UserSession.h"
 #include "run/UserThreads.h"
 
@@ -139,6 +140,7 @@ int runLoadTest(CTestSet& t) {
 
 void releaseRun(CTestSet& t) {
     t.users.clear();
+    t.partWindows.clear();
 }
 
 } // namespace torvex

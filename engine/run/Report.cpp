@@ -4,6 +4,7 @@
 #include "api/FixedText.h"
 #include "api/TestSet.h"
 #include "run/ReportStatistics.h"
+#include "run/TimingWindow.h"
 #include "run/UserSession.h"
 
 #include <climits>
@@ -184,9 +185,9 @@ void writeHeader(ReportWriter& out, const CTestSet& t) {
 }
 
 void writeScriptResults(ReportWriter& out, const CTestSet& t) {
-    for (std::size_t i = 0; i < t.users.size(); ++i) {
-        out.format("--- Client %d ---\n", static_cast<int>(i));
-        for (const ScriptResult& result : t.users[i]->results.scriptResults) {
+    for (const auto& user : t.users) {
+        out.format("--- Client %d ---\n", user->index());
+        for (const ScriptResult& result : user->results.scriptResults) {
             out.text(result.requestName);
             out.text("\t");
             if (t.timestamp) out.text("Iteration start\tIteration end\t");
@@ -254,27 +255,26 @@ void writeTraffic(ReportWriter& out, const CTestSet& t, ReportSummary* summary) 
 void writeSummaryTimes(ReportWriter& out, const CTestSet& t, ReportSummary* summary) {
     out.text("\n--- Summary times ---\n\n");
     out.text("Virtual Users statistics:\nUser\tReqs\tTime\tAR/S\tAT/R\n");
-    TimingWindow window     = timingWindow(t);
+    RunRate rate            = runRate(t);
     long long totalRequests = 0;
-    for (std::size_t i = 0; i < t.users.size(); ++i) {
-        const CUserSession& user = *t.users[i];
+    for (const auto& session : t.users) {
+        const CUserSession& user = *session;
         int n                    = user.http.requestCount;
         if (n == 0) continue;
         totalRequests += n;
         std::uint32_t time = user.endTick - user.startTick;
         double perSecond   = time ? n / (time / 1000.0) : 0;
-        out.format("%d\t%d\t%u\t%.2lf\t%.2lf\n", static_cast<int>(i) + 1, n, time, perSecond,
+        out.format("%d\t%d\t%u\t%.2lf\t%.2lf\n", user.index() + 1, n, time, perSecond,
                    static_cast<double>(time) / n);
     }
     out.format("\nTotal work time:\t%d\nTotal requests made:\t%lld\n\n", t.elapsed, totalRequests);
-    double rate = window.requestsPerSecond();
-    out.format("Total average requests per second:\t%.2lf\n", rate);
+    out.format("Total average requests per second:\t%.2lf\n", rate.requestsPerSecond);
     if (summary) {
-        summary->requestsPerSecond = truncated(rate * 1000);
-        summary->msPerRequest      = truncated(window.msPerRequest() * 1000);
+        summary->requestsPerSecond = truncated(rate.requestsPerSecond * 1000);
+        summary->msPerRequest      = truncated(rate.msPerRequest * 1000);
         summary->totalRequests     = truncated(static_cast<double>(totalRequests));
     }
-    if (window.approximated)
+    if (rate.approximated)
         out.text("\nWARNING: approximation used!\nNot enough requests per client for exact "
                  "timing!\n");
 }
@@ -307,13 +307,13 @@ void writeIndividualRequests(ReportWriter& out, const CTestSet& t) {
     }
     if (t.timestamp) out.text("\tPass start\tPass end");
     out.text("\n");
-    for (std::size_t u = 0; u < t.users.size(); ++u) {
-        const CUserSession& user   = *t.users[u];
+    for (const auto& session : t.users) {
+        const CUserSession& user   = *session;
         const UserResults& results = user.results;
         int rows                   = individualRows(t, user);
         for (int r = 0; r < rows; ++r) {
             if (!iterationShown(t, results, r)) continue;
-            out.format("%03d/%05d\t", static_cast<int>(u) + 1, r + 1);
+            out.format("%03d/%05d\t", user.index() + 1, r + 1);
             for (std::size_t j = 0; j < entries.size(); ++j) {
                 writeOutcome(out, t, recordedOutcome(results, static_cast<int>(j), r));
                 out.text("\t");

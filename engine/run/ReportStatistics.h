@@ -49,23 +49,4 @@ std::int32_t recordedOutcome(const UserResults& results, int entry, int iteratio
 // more than option requests nor than its timings table holds.
 int individualRows(const CTestSet& testSet, const CUserSession& user);
 
-// The span of the run in which every user that sent requests was working: from the latest start
-// tick to the earliest end tick, with the run's sent count at those moments. When that span is
-// shorter than option exacttiminginterval (or no user sent a request) the whole run is used
-// instead and the figures are an approximation.
-struct TimingWindow {
-    std::uint32_t begin = 0; // ticks, milliseconds
-    std::uint32_t end   = 0;
-    int sentAtBegin     = 0;
-    int sentAtEnd       = 0;
-    bool approximated   = false;
-
-    // Milliseconds per request and requests per second over the window; both 0 when no request
-    // was sent in it or it has no length.
-    double msPerRequest() const;
-    double requestsPerSecond() const;
-};
-
-TimingWindow timingWindow(const CTestSet& testSet);
-
 } // namespace torvex

@@ -59,6 +59,7 @@ const IntegerOption integerOptions[] = {
     {"objectiveid", 'i', &CTestSet::objectiveid},
     {"customproxy", 'i', &CTestSet::customproxy},
     {"bypassproxy", 'i', &CTestSet::bypassproxy},
+    {"firstuser", 'i', &CTestSet::firstuser},
 };
 
 // Every text option with its longest accepted value.

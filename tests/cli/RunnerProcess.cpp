@@ -37,7 +37,9 @@ bool drain(int fd, std::string& into) {
 
 } // namespace
 
-RunnerProcess::RunnerProcess(const std::vector<std::string>& arguments, bool stderrOnTerminal) {
+RunnerProcess::RunnerProcess(const std::vector<std::string>& arguments, bool stderrOnTerminal,
+                             const std::string& program) {
+    const std::string path = program.empty() ? std::string(TORVEX_RUN_PATH) : program;
     int outPipe[2], errPipe[2] = {-1, -1};
     std::string terminal;
     if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -54,11 +56,11 @@ RunnerProcess::RunnerProcess(const std::vector<std::string>& arguments, bool std
     else
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
 
-    std::vector<char*> argv{const_cast<char*>(TORVEX_RUN_PATH)};
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    int spawned = posix_spawn(&pid_, TORVEX_RUN_PATH, &actions, nullptr, argv.data(), environ);
+    int spawned = posix_spawnp(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
 
     close(outPipe[1]);
@@ -67,7 +69,7 @@ RunnerProcess::RunnerProcess(const std::vector<std::string>& arguments, bool std
         close(errPipe[1]);
         errFd_ = errPipe[0];
     }
-    if (spawned != 0) throw std::runtime_error("cannot start " TORVEX_RUN_PATH);
+    if (spawned != 0) throw std::runtime_error("cannot start " + path);
 }
 
 RunnerProcess::~RunnerProcess() {

@@ -15,12 +15,14 @@ struct RunnerResult {
     std::string out, err;
 };
 
-// torvex-run started as a child process with its standard output and error captured. With
-// `stderrOnTerminal` its standard error is a pseudo-terminal, as in an interactive shell.
+// torvex-run (or `program`, looked up in PATH, e.g. mpirun) started as a child process with its
+// standard output and error captured. With `stderrOnTerminal` its standard error is a
+// pseudo-terminal, as in an interactive shell.
 class RunnerProcess {
 public:
-    explicit RunnerProcess(const std::vector<std::string>& arguments,
-                           bool stderrOnTerminal = false);
+    explicit RunnerProcess(const std::vector<std::string>& arguments, bool stderrOnTerminal = false,
+                           const std::string& program = {});
+    pid_t pid() const { return pid_; }
     ~RunnerProcess(); // kills a child that is still running
     RunnerProcess(const RunnerProcess&)            = delete;
     RunnerProcess& operator=(const RunnerProcess&) = delete;

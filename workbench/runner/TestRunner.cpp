@@ -1,5 +1,7 @@
 #include "runner/TestRunner.h"
 
+#include "runner/RunDistribution.h"
+
 #include "model/RunLog.h"
 #include "model/Scenario.h"
 #include "results/ResultsCollection.h"
@@ -92,6 +94,12 @@ bool CTestRunner::StartRun(const std::string& script, const std::string& testNam
                run.limitTime,     run.maxMinutes,        scenario.requests.count(), batch.batchTo};
 
     if (!ParseTest(testSet_, "testlog", script.c_str())) return false;
+    // A batch by users shares out each run's users as it sets them; otherwise the script's.
+    if (distribution_ && !(batch_.batchRun && batch_.batchBy == 0)) {
+        TorvexInfo info{};
+        GetInfo(testSet_, &info);
+        distribution_->shareUsers(testSet_, info.users);
+    }
     running_ = true;
     if (batch_.batchRun) {
         ++batchNumber_;
@@ -153,6 +161,8 @@ void CTestRunner::onProgress(void* context, int done, int total) {
         runner->log(CRunLog::kMessage, "Requests made so far: " + std::to_string(done));
         return;
     }
+    // A distributed run shows the requests of all processes instead (see runOnce).
+    if (runner->distribution_) return;
     done = std::min(done, total);
     runner->notifier_->runProgress(std::pair{done, total}, "Request: " + std::to_string(done) +
                                                                "/" + std::to_string(total));
@@ -167,6 +177,7 @@ void CTestRunner::log(int level, const std::string& text) {
 }
 
 bool CTestRunner::setBatchVariable(int value) {
+    if (distribution_ && batch_.batchBy == 0) return distribution_->shareUsers(testSet_, value);
     return ParseGeneralParam(testSet_, batchVariable(batch_.batchBy).option,
                              std::to_string(value).c_str());
 }
@@ -186,11 +197,17 @@ int CTestRunner::runBatch() {
     bool first                   = true;
     const BatchVariable variable = batchVariable(batch_.batchBy);
     for (;;) {
+        // Processes running together agree on a stop before each run.
+        if (distribution_ && !distribution_->allGoOn(stopping_)) {
+            stopping_ = true;
+            log(CRunLog::kWarning, "Process was terminated by user");
+            return 1;
+        }
         if (monitor.Initialize()) monitor.Start();
         log(CRunLog::kMessage, "Running...");
         notifier_->runProgress(std::pair{0, 0}, "Running...");
-        // A stop asked for just before the run began would be forgotten by the engine.
-        int completed = stopping_ ? 0 : RunTest(testSet_);
+        bool stopped  = false;
+        int completed = runOnce(stopped);
 
         double load = monitor.Measure();
         if (load > 95.0) {
@@ -200,14 +217,15 @@ int CTestRunner::runBatch() {
         std::string title = testName_;
         if (batch_.batchRun)
             title += std::string(" - ") + variable.displayName + "=" + std::to_string(current_);
-        if (completed == 1 && !stopping_) collectRun(title);
-        if (stopping_) {
+        if (completed == 1 && !stopped) collectRun(title);
+        if (!distribution_) stopped = stopping_; // a stop during the collection ends it too
+        if (stopped) {
             log(CRunLog::kWarning, "Process was terminated by user");
         } else if (completed != 1) {
             log(CRunLog::kWarning, "Errors occured during test");
             stopping_ = true;
         }
-        if (stopping_) return 1;
+        if (stopped || completed != 1) return 1;
         log(CRunLog::kMessage, "Finished \"" + title + "\"");
 
         std::optional<int> next;
@@ -227,11 +245,35 @@ int CTestRunner::runBatch() {
         CleanHX(testSet_);
         setBatchVariable(current_);
         if (batch_.batchBy == 0) applyPerRunOverrides(current_);
-        if (batch_.pauseBetweenRuns && !pauseBeforeNextRun()) {
+        // Processes running together agree on a stop before the next run instead.
+        if (batch_.pauseBetweenRuns && !pauseBeforeNextRun() && !distribution_) {
             log(CRunLog::kWarning, "Process was terminated by user");
             return 0;
         }
     }
+}
+
+// RunTest's result for this run, alone or together with the other processes; `stopped` tells
+// whether a stop ends it. Processes running together decide on what they all know after the
+// run, so that none goes on to a run the others have left.
+int CTestRunner::runOnce(bool& stopped) {
+    if (!distribution_) {
+        // A stop asked for just before the run began would be forgotten by the engine.
+        const int completed = stopping_ ? 0 : RunTest(testSet_);
+        stopped             = stopping_;
+        return completed;
+    }
+    // Even a stop asked for since the agreement runs together: the run then ends at once.
+    RunDistribution::Outcome outcome = distribution_->runTogether(
+        testSet_, [this] { return stopping_.load(); },
+        [this](int done, int, int total) {
+            done = std::min(done, total);
+            notifier_->runProgress(std::pair{done, total}, "Request: " + std::to_string(done) +
+                                                               "/" + std::to_string(total));
+        });
+    if (outcome.stopped) stopping_ = true;
+    stopped = outcome.stopped;
+    return outcome.completed;
 }
 
 bool CTestRunner::pauseBeforeNextRun() {
@@ -253,8 +295,13 @@ void CTestRunner::collectRun(const std::string& runTitle) {
         const BatchVariable variable = batchVariable(batch_.batchBy);
         position = {batchNumber_, current_, variable.displayName, batch_.batchBy};
     }
+    void* whole = distribution_ ? distribution_->wholeRun(testSet_) : testSet_;
+    if (!whole) {
+        notifier_->runProgress(std::nullopt, std::nullopt);
+        return;
+    }
     ResultsRecord record = collectResults(
-        testSet_, position, [this] { notifier_->runProgress(std::nullopt, std::nullopt); });
+        whole, position, [this] { notifier_->runProgress(std::nullopt, std::nullopt); });
     record->SetTitle(localHoursAndMinutes() + " - " + runTitle);
     results_.Add(std::move(record));
 }

@@ -13,6 +13,7 @@ namespace torvex {
 
 class CRunLog;
 class CScenario;
+class RunDistribution;
 class RunNotifier;
 struct CRunSection;
 
@@ -45,6 +46,9 @@ public:
     // Stops a run, frees the test set and the engine.
     void Shutdown();
 
+    // Spreads the runs over processes that run them together; none (the default) for runs of
+    // this process alone. Set it before StartRun; it must outlive the run.
+    void SetDistribution(RunDistribution* distribution) { distribution_ = distribution; }
     // Where log lines go; none drops them. The scenario attaches its run log at every start.
     void SetLogTarget(CRunLog* log);
 
@@ -75,12 +79,14 @@ private:
     bool setBatchVariable(int value);
     void applyPerRunOverrides(int users);
     bool pauseBeforeNextRun();
+    int runOnce(bool& stopped);
     void collectRun(const std::string& runTitle);
     void finish(int code);
 
     CResultsContainer results_;
-    RunNotifier* notifier_ = nullptr;
-    void* testSet_         = nullptr;
+    RunNotifier* notifier_         = nullptr;
+    RunDistribution* distribution_ = nullptr;
+    void* testSet_                 = nullptr;
     std::string testName_;
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
