@@ -8,8 +8,8 @@ packages=(
     build-essential cmake pkg-config locales
     # engine: TLS, hosted JavaScript
     libssl-dev duktape-dev
-    # console runner; the demo site
-    libcli11-dev libcpp-httplib-dev
+    # console runner, also spread over machines with MPI; the demo site
+    libcli11-dev libopenmpi-dev openmpi-bin libcpp-httplib-dev
     # workbench: the desktop program (Qt Widgets, Qt Test) and a font to draw it with
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     # tests and benchmarks

@@ -37,6 +37,21 @@ RunnerProcess mpirun(int processes, const std::vector<std::string>& runnerArgume
     return RunnerProcess(arguments, false, "mpirun");
 }
 
+// Rank 0 of a job: the child of mpirun whose environment says so; -1 when there is none yet.
+pid_t rankZeroOf(const RunnerProcess& job) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream environ(entry.path() / "environ");
+        std::string variables((std::istreambuf_iterator<char>(environ)), {});
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state, parent;
+        stat >> pid >> name >> state >> parent;
+        if (parent == std::to_string(job.pid()) &&
+            variables.find(std::string("OMPI_COMM_WORLD_RANK=0") + '\0') != std::string::npos)
+            return std::stoi(pid);
+    }
+    return -1;
+}
+
 // The lines of the report's section that starts with `heading`, up to the next heading.
 std::vector<std::string> section(const std::string& report, const std::string& heading) {
     std::vector<std::string> lines;
@@ -89,7 +104,7 @@ protected:
         return path;
     }
     // A scenario of one request to the fixture server, run as a batch.
-    std::string scenario(int batchBy, int from, int to, int users) {
+    std::string scenario(int batchBy, int from, int to, int users, int pauseSeconds = 0) {
         setenv("XDG_CONFIG_HOME", folder.path.c_str(), 1); // not the user's own settings
         torvex::CScenario made;
         auto request    = std::make_unique<torvex::CRequest>();
@@ -102,7 +117,8 @@ protected:
         run.users                = users;
         run.iterations           = 2;
         run.staggerStart         = 0;
-        run.pauseBetweenRuns     = 0;
+        run.pauseBetweenRuns     = pauseSeconds > 0;
+        run.pauseSeconds         = pauseSeconds;
         run.saveTimings          = 1;
         run.batchBy              = batchBy;
         run.batchFrom            = from;
@@ -183,18 +199,7 @@ TEST_F(MpiRunTest, AStopOnRankZeroStopsEveryProcess) {
     RunnerProcess job = mpirun(3, {script("clients=3\nrequests=5\n[wait]\n$uri=/wait\n")});
     ASSERT_TRUE(server.waitForRequests(3, 30s));
 
-    // Rank 0 is the child of mpirun whose environment says so.
-    pid_t rankZero = -1;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream environ(entry.path() / "environ");
-        std::string variables((std::istreambuf_iterator<char>(environ)), {});
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state, parent;
-        stat >> pid >> name >> state >> parent;
-        if (parent == std::to_string(job.pid()) &&
-            variables.find(std::string("OMPI_COMM_WORLD_RANK=0") + '\0') != std::string::npos)
-            rankZero = std::stoi(pid);
-    }
+    const pid_t rankZero = rankZeroOf(job);
     ASSERT_GT(rankZero, 0);
     kill(rankZero, SIGINT);
     RunnerResult r = job.finish(30s);
@@ -246,4 +251,22 @@ TEST_F(MpiRunTest, AScenarioBatchByIterationsKeepsTheUsersSharedOut) {
     EXPECT_THAT(r.out, HasSubstr("Virtual users: 4\nIterations: 1\n"));
     EXPECT_THAT(r.out, HasSubstr("Virtual users: 4\nIterations: 2\n"));
     EXPECT_EQ(server.requests().size(), 12u); // 4 users x (1 + 2) iterations
+}
+
+// A stop in the pause between two runs of a batch: every process leaves the batch, none waits
+// for the others at the next run.
+TEST_F(MpiRunTest, AStopBetweenBatchRunsEndsTheBatchOnEveryProcess) {
+    server.route("/", FixtureServer::reply(httpResponse(200, "home")));
+    RunnerProcess job = mpirun(3, {scenario(0, 3, 6, 0, 10)});
+    ASSERT_TRUE(server.waitForRequests(6, 30s)); // the first run: 3 users x 2 iterations
+    std::this_thread::sleep_for(1s);             // into the pause
+    const pid_t rankZero = rankZeroOf(job);
+    ASSERT_GT(rankZero, 0);
+    kill(rankZero, SIGINT);
+    RunnerResult r = job.finish(30s);
+    ASSERT_FALSE(r.timedOut) << describe(r);
+    EXPECT_EQ(r.status, 1) << describe(r);
+    EXPECT_THAT(r.err, HasSubstr("Process was terminated by user"));
+    EXPECT_EQ(r.out.find("Virtual users: 4"), std::string::npos) << describe(r);
+    EXPECT_EQ(server.requests().size(), 6u);
 }
