@@ -57,6 +57,20 @@ bool refusedWhileRunning(const CTestSet& t, const char* function) {
     return true;
 }
 
+// Runs `body` with the test set's running flag claimed, as RunTest does, so that no run can
+// start on the test set meanwhile; refused when the flag is already set.
+template <typename Body> int whileClaimed(CTestSet& t, const char* function, Body body) {
+    if (t.running.exchange(true)) {
+        message("Error: %s cannot be used while the test is running; abort the run and let "
+                "RunTest return first!\n",
+                function);
+        return 0;
+    }
+    int result = guarded(function, 0, body);
+    t.running  = false;
+    return result;
+}
+
 } // namespace
 
 extern "C" {
@@ -179,11 +193,11 @@ int GetRunProgress(void* ts, TorvexProgress* progress) {
 }
 
 int ExportRunResults(void* ts, char** data, int* size) {
+    if (data) *data = nullptr;
+    if (size) *size = 0;
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t || !data || !size || refusedWhileRunning(*t, __func__)) return 0;
-    *data = nullptr;
-    *size = 0;
-    return guarded(__func__, 0, [&] {
+    if (!t || !data || !size) return 0;
+    return whileClaimed(*t, __func__, [&] {
         if (t->users.empty()) {
             message("Error: ExportRunResults found no finished run to export!\n");
             return 0;
@@ -211,12 +225,12 @@ void FreeRunResults(char* data) {
 
 int MergeRunResults(void* ts, const char* const* blocks, const int* sizes, int count) {
     CTestSet* t = testSetOf(ts, __func__);
-    if (!t || refusedWhileRunning(*t, __func__)) return 0;
+    if (!t) return 0;
     if (count > 0 && (!blocks || !sizes)) {
         message("Error: MergeRunResults called without blocks!\n");
         return 0;
     }
-    return guarded(__func__, 0, [&] {
+    return whileClaimed(*t, __func__, [&] {
         std::vector<std::string_view> parts;
         for (int i = 0; i < count; ++i) {
             if (!blocks[i] || sizes[i] < 0) {

@@ -98,7 +98,7 @@ namespace {
 class Exchange {
 public:
     Exchange(HttpSession& session, CConnection& connection)
-        : session_(session), connection_(connection), io_(session.io.get()) {}
+        : session_(session), connection_(connection), io_(session.ioBuffer()) {}
 
     bool send();
     bool awaitResponse() { return connection_.awaitReadable() || fail("Error(HDR): %d\n"); }

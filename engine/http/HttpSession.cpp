@@ -21,6 +21,11 @@ void HttpSession::reset() {
     waits = waitRulesOf(testSet);
 }
 
+char* HttpSession::ioBuffer() {
+    if (!io) io = std::make_unique<char[]>(kIoBufferSize);
+    return io.get();
+}
+
 ResponseText HttpSession::previousBody() {
     if (!hasPreviousBody) return {};
     const char* text = response.text();

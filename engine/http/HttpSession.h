@@ -38,9 +38,11 @@ struct HttpSession {
     TrafficFigures traffic;
     TextBuffer request{1024};
     TextBuffer response{8192};
-    // Scratch for header lines and body pieces; its size bounds every single read.
+    // Scratch for header lines and body pieces; its size bounds every single read. Taken at the
+    // first exchange, so users that never send (such as merged ones) do not hold it.
     static constexpr std::size_t kIoBufferSize = 4096;
-    std::unique_ptr<char[]> io{new char[kIoBufferSize]};
+    std::unique_ptr<char[]> io;
+    char* ioBuffer();
     FixedText<512> currentUrl; // sent as the Referer of the next request
     CookieJar cookies;
     // The body of the last response that was accepted; absent after a failed request.

@@ -112,7 +112,9 @@ TORVEX_EXPORT int GetRunProgress(void* ts, TorvexProgress* progress);
 
 /* Exports the results of the test set's finished run (or of the runs merged into it) as one
  * self-contained, versioned block: *data receives a block to free with FreeRunResults, *size
- * its length in bytes. Returns 0 without a finished run. */
+ * its length in bytes. Both are set to null and 0 first, so a refusal leaves no stale block.
+ * Returns 0 without a finished run or while RunTest works on the test set; no run can start
+ * on it while the export lasts. */
 TORVEX_EXPORT int ExportRunResults(void* ts, char** data, int* size);
 
 /* Frees a block from ExportRunResults; accepts null. */
@@ -120,9 +122,12 @@ TORVEX_EXPORT void FreeRunResults(char* data);
 
 /* Replaces the test set's run results by the merge of `count` blocks (`sizes` gives their
  * lengths): users ordered by their global index, counts and traffic added up, the run as long
- * as its longest part. A block that is cut short, damaged, of another format version, made
- * from another script or options, or that repeats another block's users, is refused with a
- * message; the test set then stays as it was and the result is 0. */
+ * as its longest part. The test set's option `clients` becomes the total number of users. A
+ * block that is cut short, damaged, of another format version, made from another script or
+ * options, or that repeats another block's users, is refused with a message, as are blocks
+ * whose users are not exactly 0 to N - 1 (a part is missing) or that hold more than a million
+ * users together; the test set then stays as it was and the result 0. It is refused while
+ * RunTest works on the test set, and no run can start on it while the merge lasts. */
 TORVEX_EXPORT int MergeRunResults(void* ts, const char* const* blocks, const int* sizes, int count);
 
 #ifdef __cplusplus

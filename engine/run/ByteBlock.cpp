@@ -14,6 +14,11 @@ void BlockWriter::text(std::string_view value) {
     bytes_.append(value);
 }
 
+void BlockWriter::setU64(std::size_t offset, std::uint64_t value) {
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes_.at(offset + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
 void BlockWriter::put(std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) bytes_.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }

@@ -25,6 +25,8 @@ public:
     void f64(double value);
     void text(std::string_view value);
     void raw(std::string_view value) { bytes_.append(value); }
+    // Overwrites the 8 bytes at `offset`, written before, with `value`.
+    void setU64(std::size_t offset, std::uint64_t value);
 
     const std::string& bytes() const { return bytes_; }
     std::string take() { return std::move(bytes_); }

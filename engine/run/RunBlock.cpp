@@ -21,21 +21,19 @@ const unsigned char* bytesOf(std::string_view text) {
 } // namespace
 
 std::string exportRun(const CTestSet& t) {
-    BlockWriter body;
-    body.text(runSignature(t));
-    writeFigures(body, figuresOf(t));
-    body.u32(static_cast<std::uint32_t>(t.users.size()));
-    for (const auto& user : t.users) writeUser(body, *user);
-
     BlockWriter block;
     block.raw(kRunBlockMagic);
     block.u32(kRunBlockVersion);
-    block.u64(body.bytes().size());
-    block.raw(body.bytes());
+    block.u64(0); // the length of the rest, set once it is written
+    block.text(runSignature(t));
+    writeFigures(block, figuresOf(t));
+    block.u32(static_cast<std::uint32_t>(t.users.size()));
+    for (const auto& user : t.users) writeUser(block, *user);
+    block.setU64(kRunBlockHeaderSize - 8, block.bytes().size() - kRunBlockHeaderSize);
     return block.take();
 }
 
-ImportedRun importRun(std::string_view block, CTestSet& target) {
+ImportedRun importRun(std::string_view block, CTestSet& target, std::size_t mostUsers) {
     if (block.size() < kRunBlockHeaderSize) throw BlockError("truncated");
     BlockReader header(bytesOf(block), kRunBlockHeaderSize);
     if (header.raw(kRunBlockMagic.size()) != kRunBlockMagic)
@@ -54,7 +52,11 @@ ImportedRun importRun(std::string_view block, CTestSet& target) {
     ImportedRun run;
     run.figures     = readFigures(in);
     UserShape shape = userShapeOf(target);
-    std::size_t n   = in.count(kUserBytes);
+    std::uint32_t n = in.u32();
+    if (n > mostUsers)
+        throw BlockError("the blocks hold more than " + std::to_string(kMostMergedUsers) +
+                         " virtual users");
+    if (n > in.left() / kUserBytes) throw BlockError("truncated");
     run.users.reserve(n);
     for (std::size_t i = 0; i < n; ++i) run.users.push_back(readUser(in, target, shape));
     if (in.left() != 0) throw BlockError("unexpected bytes after its end");

@@ -28,6 +28,11 @@ constexpr std::size_t kRunBlockHeaderSize = 8 + 4 + 8;
 // The results of the test set's last run, or of the runs merged into it.
 std::string exportRun(const CTestSet& testSet);
 
+// The most virtual users a merge accepts from all its blocks together. The engine sets no limit
+// on option clients, but every user of a run is a thread in one of its processes, so a million
+// is beyond any real run; it keeps a forged user count from costing memory without end.
+constexpr std::size_t kMostMergedUsers = 1000000;
+
 // One block read for a merge into `target`: its figures and its users, made sessions of target.
 struct ImportedRun {
     RunFigures figures;
@@ -36,7 +41,8 @@ struct ImportedRun {
 
 // Reads a block made by exportRun. Throws BlockError saying what is wrong when the block is cut
 // short, is no results block, has another format version, comes from a test set whose signature
-// differs from target's, or holds contents that contradict each other.
-ImportedRun importRun(std::string_view block, CTestSet& target);
+// differs from target's, holds more than `mostUsers` users or contents that contradict each
+// other. The users hold no HTTP buffers until they would run.
+ImportedRun importRun(std::string_view block, CTestSet& target, std::size_t mostUsers);
 
 } // namespace torvex

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
+#include <utility>
 
 namespace torvex {
 namespace {
@@ -63,12 +65,18 @@ RunFigures readFigures(BlockReader& in) {
          {&f.starttime, &f.endtime, &f.elapsed, &f.made, &f.failed, &f.expected, &f.sent})
         *value = in.i32();
     for (std::int32_t& count : f.errors) count = in.i32();
+    if (f.elapsed < 0 || f.made < 0 || f.failed < 0 || f.sent < 0 || f.expected < -1 ||
+        std::any_of(f.errors.begin(), f.errors.end(), [](std::int32_t n) { return n < 0; }))
+        throw BlockError("the run's counts are negative");
     std::size_t used = in.count(kStatusBytes);
     for (std::size_t i = 0; i < used; ++i) {
         std::int32_t code = in.i32();
         if (code < 0 || code >= static_cast<std::int32_t>(f.statuses.size()))
             throw BlockError("a status code is outside 0-999");
-        f.statuses[static_cast<std::size_t>(code)] = in.i32();
+        std::int32_t& count = f.statuses[static_cast<std::size_t>(code)];
+        if (count != 0) throw BlockError("status code " + std::to_string(code) + " comes twice");
+        count = in.i32();
+        if (count <= 0) throw BlockError("a status code's count is not above 0");
     }
     std::size_t windows = in.count(kWindowBytes);
     if (windows == 0) throw BlockError("the run has no timing window");
@@ -79,6 +87,8 @@ RunFigures readFigures(BlockReader& in) {
         w.sentAtBegin  = in.i32();
         w.sentAtEnd    = in.i32();
         w.approximated = in.u8() != 0;
+        if (w.sentAtBegin < 0 || w.sentAtEnd < 0)
+            throw BlockError("a timing window's sent counts are negative");
     }
     return f;
 }
@@ -99,7 +109,7 @@ void addFigures(RunFigures& total, const RunFigures& part) {
     total.windows.insert(total.windows.end(), part.windows.begin(), part.windows.end());
 }
 
-void applyFigures(CTestSet& t, const RunFigures& f) {
+void applyFigures(CTestSet& t, RunFigures&& f) noexcept {
     t.starttime = f.starttime;
     t.endtime   = f.endtime;
     t.elapsed   = f.elapsed;
@@ -109,7 +119,7 @@ void applyFigures(CTestSet& t, const RunFigures& f) {
     t.sent      = f.sent;
     for (std::size_t i = 0; i < f.errors.size(); ++i) t.errorcounts[i] = f.errors[i];
     for (std::size_t i = 0; i < f.statuses.size(); ++i) t.statuscounts[i] = f.statuses[i];
-    t.partWindows = f.windows;
+    t.partWindows = std::move(f.windows);
 }
 
 } // namespace torvex

@@ -30,15 +30,16 @@ struct RunFigures {
 RunFigures figuresOf(const CTestSet& testSet);
 
 void writeFigures(BlockWriter& out, const RunFigures& figures);
-// Throws BlockError when the figures are cut short, name a status code outside 0-999 or have
-// no timing window.
+// Throws BlockError when the figures are cut short, hold negative counts, name a status code
+// outside 0-999 or twice, or have no timing window.
 RunFigures readFigures(BlockReader& in);
 
 // Adds a part of a run that ran side by side with the others: counts add up, the run lasted as
 // long as its longest part, from the earliest start to the latest end.
 void addFigures(RunFigures& total, const RunFigures& part);
 
-// Makes the figures the test set's own, as if its last run had produced them.
-void applyFigures(CTestSet& testSet, const RunFigures& figures);
+// Makes the figures the test set's own, as if its last run had produced them. Cannot fail, so a
+// merge can build everything first and then commit with this.
+void applyFigures(CTestSet& testSet, RunFigures&& figures) noexcept;
 
 } // namespace torvex

@@ -60,6 +60,8 @@ RunRate runRate(const CTestSet& t) {
         return rate;
     }
     for (const TimingWindow& window : windows) {
+        // A part in which no user sent a request measured nothing, so approximated nothing.
+        if (window.sentAtEnd <= window.sentAtBegin) continue;
         rate.requestsPerSecond += window.requestsPerSecond();
         rate.approximated = rate.approximated || window.approximated;
     }

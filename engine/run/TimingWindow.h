@@ -31,7 +31,7 @@ TimingWindow timingWindow(const CTestSet& testSet);
 std::vector<TimingWindow> runWindows(const CTestSet& testSet);
 
 // The request rate of a run. The parts of a merged run worked side by side, so their rates add
-// up; the run is an approximation when any part is.
+// up; the run is an approximation when any part that sent requests is.
 struct RunRate {
     double requestsPerSecond = 0;
     double msPerRequest      = 0;

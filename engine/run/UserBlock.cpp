@@ -5,6 +5,7 @@
 #include "run/UserSession.h"
 
 #include <climits>
+#include <cmath>
 
 namespace torvex {
 namespace {
@@ -52,6 +53,28 @@ void expect(bool condition, const char* what) {
     if (!condition) throw BlockError(what);
 }
 
+bool validTime(double ms) {
+    return std::isfinite(ms) && ms >= 0;
+}
+
+// A user records each entry at most once per iteration, and only times of 0 or more; an
+// aggregate without any time keeps the empty minimum, maximum and sum.
+void checkAggregate(const RequestAggregate& a, int iterations) {
+    expect(a.count >= 0 && a.count <= iterations, "a user's aggregate count is out of range");
+    if (a.count == 0) {
+        RequestAggregate empty;
+        expect(a.minimum == empty.minimum && a.maximum == empty.maximum && a.sum == 0,
+               "a user's empty aggregate holds times");
+        return;
+    }
+    expect(a.minimum >= 0 && a.minimum <= a.maximum,
+           "a user's aggregate minimum is negative or above its maximum");
+    auto count = static_cast<std::uint64_t>(a.count);
+    expect(a.sum >= count * static_cast<std::uint64_t>(a.minimum) &&
+               a.sum <= count * static_cast<std::uint64_t>(a.maximum),
+           "a user's aggregate sum does not fit its count, minimum and maximum");
+}
+
 void readResults(BlockReader& in, UserResults& r, const UserShape& shape) {
     expect(in.u8() == static_cast<std::uint8_t>(shape.form), "a user's results form differs");
     expect(in.i32() == shape.entries, "a user's number of requests per iteration differs");
@@ -77,6 +100,7 @@ void readResults(BlockReader& in, UserResults& r, const UserShape& shape) {
             a.maximum = in.i32();
             a.count   = in.i64();
             a.sum     = in.u64();
+            checkAggregate(a, shape.iterations);
         }
         break;
     case UserResults::Form::Script: {
@@ -130,6 +154,13 @@ std::unique_ptr<CUserSession> readUser(BlockReader& in, CTestSet& owner, const U
     user->sentAtEnd                  = in.i32();
     user->testIterations             = in.i32();
     user->lastOutcome                = in.i32();
+    expect(user->http.requestCount >= 0 && user->http.completedIterations >= 0 &&
+               user->sentAtStart >= 0 && user->sentAtEnd >= 0,
+           "a user's request or iteration counts are negative");
+    expect(user->testIterations >= 0 && user->testIterations <= shape.iterations,
+           "a user's test iterations are out of range");
+    expect(validTime(user->http.traffic.sendTimeMs) && validTime(user->http.traffic.receiveTimeMs),
+           "a user's traffic times are negative or not numbers");
     readResults(in, user->results, shape);
     return user;
 }

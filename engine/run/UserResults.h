@@ -34,7 +34,8 @@ struct IterationStamp {
 };
 
 // Minimum, maximum, count and sum of the successful times of one test-sequence entry. The count
-// is wide so that merging many users cannot overflow it.
+// is wide so that merging many users does not overflow it; merge saturates all the same, as
+// merged values may come from another process.
 struct RequestAggregate {
     std::int32_t minimum = 0x7FFFFFFF;
     std::int32_t maximum = 0;
@@ -50,8 +51,8 @@ struct RequestAggregate {
     void merge(const RequestAggregate& other) {
         if (other.minimum < minimum) minimum = other.minimum;
         if (other.maximum > maximum) maximum = other.maximum;
-        count += other.count;
-        sum += other.sum;
+        count = other.count > INT64_MAX - count ? INT64_MAX : count + other.count;
+        sum   = other.sum > UINT64_MAX - sum ? UINT64_MAX : sum + other.sum;
     }
 };
 

@@ -172,6 +172,27 @@ TEST(Exports, NullArgumentsFailSafely) {
     EXPECT_EQ(SetProperty(ts.get(), nullptr), 0);
 }
 
+TEST(Exports, RefusedExportLeavesNoStaleBlock) {
+    CapturedOutput out;
+    TestSetHandle ts = newTestSet();
+    char stale       = 'x';
+    for (void* set : {static_cast<void*>(nullptr), ts.get()}) {
+        char* data = &stale;
+        int size   = 7;
+        EXPECT_EQ(ExportRunResults(set, &data, &size), 0);
+        EXPECT_EQ(data, nullptr);
+        EXPECT_EQ(size, 0);
+        data = &stale;
+        EXPECT_EQ(ExportRunResults(set, &data, nullptr), 0);
+        EXPECT_EQ(data, nullptr);
+        size = 7;
+        EXPECT_EQ(ExportRunResults(set, nullptr, &size), 0);
+        EXPECT_EQ(size, 0);
+    }
+    ASSERT_FALSE(out.empty());
+    EXPECT_NE(out.messages().back().find("no finished run"), std::string::npos);
+}
+
 TEST(Exports, ParseTestKeepsTheNameCutToItsField) {
     TestSetHandle ts = newTestSet();
     std::string name(400, 'x');

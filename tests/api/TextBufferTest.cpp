@@ -41,3 +41,17 @@ TEST(TextBuffer, ClearKeepsMemoryAndEmptyAppendsChangeNothing) {
     buffer.append(std::string_view("a\0b", 3)); // bytes, not C text
     EXPECT_EQ(buffer.view(), std::string_view("a\0b", 3));
 }
+
+TEST(TextBuffer, TakesItsMemoryAtTheFirstUse) {
+    TextBuffer unused(8192), read(8192), written(8192);
+    EXPECT_FALSE(unused.holdsMemory());
+    EXPECT_EQ(unused.capacity(), 8192u);
+    EXPECT_EQ(unused.view(), "");
+    EXPECT_FALSE(unused.holdsMemory());
+    EXPECT_STREQ(read.text(), "");
+    EXPECT_TRUE(read.holdsMemory());
+    written.append("abc");
+    EXPECT_TRUE(written.holdsMemory());
+    EXPECT_EQ(written.capacity(), 8192u);
+    EXPECT_STREQ(written.text(), "abc");
+}

@@ -5,10 +5,9 @@
 #include "torvexcore.h"
 
 #include "api/TestSet.h"
-#include "http/support/FixtureServer.h"
+#include "run/DistributedRun.h"
 #include "run/UserLogFile.h"
 #include "run/UserSession.h"
-#include "support/CapturedOutput.h"
 #include "support/TempDir.h"
 #include "support/TestSetHandle.h"
 
@@ -26,47 +25,22 @@
 #include <vector>
 
 using ::testing::HasSubstr;
-using torvex::test::CapturedOutput;
-using torvex::test::FixtureServer;
-using torvex::test::httpResponse;
+using torvex::test::DistributedRun;
+using torvex::test::exportOf;
 using torvex::test::internals;
-using torvex::test::RecordedRequest;
-using torvex::test::ReplyChannel;
+using torvex::test::kForms;
+using torvex::test::kParts;
+using torvex::test::kReordered;
+using torvex::test::kUsers;
+using torvex::test::kUsersPerPart;
+using torvex::test::merge;
 using torvex::test::reportOf;
+using torvex::test::ResultsForm;
+using torvex::test::Summary;
 using torvex::test::TempDir;
 using torvex::test::TestSetHandle;
 
 namespace {
-
-constexpr int kParts        = 3;
-constexpr int kUsersPerPart = 2;
-constexpr int kUsers        = kParts * kUsersPerPart;
-
-// The summary record SaveResults fills.
-struct Summary {
-    std::int32_t requestsPerSecond, msPerRequest;
-    double serverBandwidth, userBandwidth;
-    std::int32_t totalRequests, totalErrors;
-};
-
-// Options and sections that choose one of the three forms the results are kept in.
-struct ResultsForm {
-    const char* name;
-    const char* options;
-    const char* sections;
-    const char* lastUser; // how the report shows the sixth user, index 5
-};
-
-const ResultsForm kForms[] = {
-    {"detailed", "timestamp=1\n", "[TestSeq]\na\nb\n", "\n006/00003\t"},
-    {"aggregate", "nodetails=1\n", "[TestSeq]\na\nb\n", "\n6\t6\t"},
-    {"script", "script=$inline.js\n",
-     "[script]\nRequest('a'); Request('b'); Request('a');\n"
-     "[/script]\n",
-     "--- Client 5 ---\n"},
-};
-// The detailed form's script with its test sequence in another order.
-const ResultsForm kReordered = {"reordered", "timestamp=1\n", "[TestSeq]\nb\na\n", ""};
 
 // The report without what legitimately differs between runs of the same users: clock times,
 // times in milliseconds, work times, bandwidths and the approximation note.
@@ -121,71 +95,63 @@ std::vector<std::int64_t> resultsShape(const TestSetHandle& ts) {
     return shape;
 }
 
-class DistributedRun : public ::testing::Test {
-protected:
-    DistributedRun() {
-        // User 3 (counted from 0) is refused every "b"; everything else succeeds.
-        server.setDefault([](ReplyChannel& reply, const RecordedRequest& r) {
-            bool refused = r.target.find("who=u3") != std::string::npos;
-            reply.send(httpResponse(refused ? 500 : 200, refused ? "no" : "page"));
-        });
-    }
-
-    TestSetHandle load(const ResultsForm& form, const std::string& extra = "") {
-        std::string text = "[General]\nserver=127.0.0.1\nport=" + std::to_string(server.port()) +
-                           "\nround=0.01\nrequests=3\ndelaystart=0\nkeepalive=1\n"
-                           "proxyemulation=1\n" +
-                           form.options + extra + form.sections +
-                           "[a]\n$uri=/a\nid=$clid(u)\nn=$Seq(s,100,10)\n"
-                           "[b]\n$uri=/b\nwho=$clid(u)\n";
-        TestSetHandle ts(CreateTestSet(0));
-        EXPECT_EQ(ParseTest(ts.get(), "testlog", text.c_str()), 1) << text;
-        return ts;
-    }
-
-    // A finished run of `clients` users, the first of them user `first`.
-    TestSetHandle runPart(const ResultsForm& form, int clients, int first) {
-        TestSetHandle ts = load(form, "firstuser=" + std::to_string(first) + "\n");
-        EXPECT_EQ(ParseGeneralParam(ts.get(), "clients", std::to_string(clients).c_str()), 1);
-        EXPECT_EQ(RunTest(ts.get()), 1);
-        return ts;
-    }
-
-    // The $clid, $Seq and X-Forwarded-For values of the requests for /a since request `from`.
-    std::vector<std::tuple<std::string, std::string, std::string>> seen(std::size_t from) const {
-        static const std::regex query("id=(u[0-9]+)&n=(s[0-9]+)");
-        std::vector<std::tuple<std::string, std::string, std::string>> values;
-        std::vector<RecordedRequest> all = server.requests();
-        for (std::size_t i = from; i < all.size(); ++i) {
-            std::smatch m;
-            if (!std::regex_search(all[i].target, m, query)) continue;
-            values.emplace_back(m[1], m[2], all[i].header("X-Forwarded-For"));
-        }
-        std::sort(values.begin(), values.end());
-        return values;
-    }
-
-    FixtureServer server;
-    CapturedOutput out;
-};
-
-std::string exportOf(const TestSetHandle& ts) {
-    char* data = nullptr;
-    int size   = 0;
-    EXPECT_EQ(ExportRunResults(ts.get(), &data, &size), 1);
-    std::string block(data ? data : "", data ? static_cast<std::size_t>(size) : 0);
-    FreeRunResults(data);
-    return block;
+// The detailed rows or the script's row of `user`, copied out of GetResults.
+std::vector<std::int32_t> userRow(const TestSetHandle& ts, int user) {
+    TorvexInfo info{};
+    GetInfo(ts.get(), &info);
+    auto** rows = static_cast<std::int32_t**>(GetResults(ts.get(), user));
+    if (!rows) return {};
+    if (info.iterations < 0) return {rows[0], rows[0] + 1 + rows[0][0]};
+    std::vector<std::int32_t> row;
+    for (int j = 0; j < info.requestsPerIteration; ++j)
+        row.insert(row.end(), rows[j], rows[j] + info.iterations);
+    return row;
 }
 
-int merge(const TestSetHandle& ts, const std::vector<std::string>& blocks) {
-    std::vector<const char*> data;
-    std::vector<int> sizes;
-    for (const std::string& block : blocks) {
-        data.push_back(block.data());
-        sizes.push_back(static_cast<int>(block.size()));
+// The aggregate records (minimum, sum, count, maximum per entry), copied out of GetResults.
+std::vector<std::int32_t> aggregates(const TestSetHandle& ts) {
+    TorvexInfo info{};
+    GetInfo(ts.get(), &info);
+    const auto* records = static_cast<const std::int32_t*>(GetResults(ts.get(), 0));
+    if (!records) return {};
+    return {records, records + 4 * info.requestsPerIteration};
+}
+
+// The merged results hold every part's own values: each user's row cell by cell, or the
+// aggregates combined entry by entry.
+void expectPartsValues(const TestSetHandle& merged, const std::vector<TestSetHandle>& parts) {
+    TorvexInfo info{};
+    GetInfo(merged.get(), &info);
+    if (!info.aggregate) {
+        for (int u = 0; u < kUsers; ++u) {
+            std::vector<std::int32_t> own = userRow(parts[u / kUsersPerPart], u % kUsersPerPart);
+            EXPECT_FALSE(own.empty());
+            EXPECT_EQ(userRow(merged, u), own) << "user " << u;
+        }
+        return;
     }
-    return MergeRunResults(ts.get(), data.data(), sizes.data(), static_cast<int>(blocks.size()));
+    std::vector<std::int32_t> combined = aggregates(parts.front());
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        std::vector<std::int32_t> own = aggregates(parts[p]);
+        ASSERT_EQ(own.size(), combined.size());
+        for (std::size_t i = 0; i < own.size(); i += 4) {
+            combined[i] = std::min(combined[i], own[i]);
+            combined[i + 1] += own[i + 1];
+            combined[i + 2] += own[i + 2];
+            combined[i + 3] = std::max(combined[i + 3], own[i + 3]);
+        }
+    }
+    EXPECT_EQ(aggregates(merged), combined);
+}
+
+// Merged users only record results: they take no HTTP buffers.
+void expectLightUsers(const TestSetHandle& merged) {
+    for (const auto& user : internals(merged).users) {
+        EXPECT_FALSE(user->http.io) << user->index();
+        EXPECT_FALSE(user->http.request.holdsMemory()) << user->index();
+        EXPECT_FALSE(user->http.response.holdsMemory()) << user->index();
+        EXPECT_FALSE(user->http.script.body.holdsMemory()) << user->index();
+    }
 }
 
 class DistributedForms : public DistributedRun,
@@ -225,6 +191,8 @@ TEST_P(DistributedForms, MergedPartsReportLikeOneProcessRunningAllUsers) {
     TestSetHandle merged = load(form);
     ASSERT_EQ(merge(merged, {blocks[2], blocks[0], blocks[1]}), 1) << out.only();
     EXPECT_EQ(resultsShape(merged), resultsShape(single));
+    expectPartsValues(merged, parts);
+    expectLightUsers(merged);
     Summary whole{}, combined{};
     std::string singleReport = reportOf(single, &whole);
     std::string mergedReport = reportOf(merged, &combined);
