@@ -4,8 +4,10 @@
 #include "runner/TestRunner.h"
 
 ConsoleRunNotifier::ConsoleRunNotifier(torvex::CTestRunner& runner, const torvex::CRunLog& log,
-                                       ErrorOutput& errors, ReportOutput& report, bool terminal)
-    : runner_(runner), log_(log), errors_(errors), report_(report), terminal_(terminal) {}
+                                       ErrorOutput& errors, ReportOutput& report, bool terminal,
+                                       ProgressSource progress)
+    : runner_(runner), log_(log), errors_(errors), report_(report), terminal_(terminal),
+      progressSource_(std::move(progress)) {}
 
 ConsoleRunNotifier::~ConsoleRunNotifier() {
     stopProgress();
@@ -45,7 +47,8 @@ void ConsoleRunNotifier::runProgress(std::optional<std::pair<int, int>> counts,
     if (counts && *counts == std::pair{0, 0} && text == "Running...") {
         std::lock_guard guard(progressLock_);
         progress_.reset();
-        progress_ = std::make_unique<ProgressLine>(runner_.testSet(), errors_, terminal_);
+        progress_ = std::make_unique<ProgressLine>(
+            progressSource_ ? progressSource_ : progressOf(runner_.testSet()), errors_, terminal_);
     } else if (!counts) {
         stopProgress();
     }

@@ -17,11 +17,12 @@ class CTestRunner;
 
 // Binds the run controller to the terminal: run log lines go to standard error as they are
 // written, each collected run's report goes to the report output, and the progress of every run
-// is shown as for a test script. The program waits for the end with waitUntilFinished.
+// is shown as for a test script (from the run's test set, unless `progress` gives another source,
+// such as the sums of a distributed run). The program waits for the end with waitUntilFinished.
 class ConsoleRunNotifier : public torvex::RunNotifier {
 public:
     ConsoleRunNotifier(torvex::CTestRunner& runner, const torvex::CRunLog& log, ErrorOutput& errors,
-                       ReportOutput& report, bool terminal);
+                       ReportOutput& report, bool terminal, ProgressSource progress = {});
     ~ConsoleRunNotifier() override;
 
     void resultsChanged() override;
@@ -43,6 +44,7 @@ private:
     ErrorOutput& errors_;
     ReportOutput& report_;
     const bool terminal_;
+    const ProgressSource progressSource_;
 
     std::mutex logLock_;
     std::size_t logShown_ = 0; // bytes of the run log already written

@@ -14,18 +14,12 @@
 #include "model/ScenarioFile.h"
 #include "torvexcore.h"
 
-#include <chrono>
 #include <optional>
 #include <string>
 
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-
-constexpr milliseconds kPlainLineInterval{5000};
 
 // Whether every process can start; rank 0 tells how many cannot.
 bool allReady(MpiSession& mpi, bool ready, const std::string& file, ErrorOutput& errors) {
@@ -35,32 +29,6 @@ bool allReady(MpiSession& mpi, bool ready, const std::string& file, ErrorOutput&
                        file);
     return unready == 0;
 }
-
-// Rank 0's progress line: in place on a terminal, every five seconds otherwise.
-class SummedProgress {
-public:
-    SummedProgress(ErrorOutput& errors, bool terminal) : errors_(errors), terminal_(terminal) {}
-    ~SummedProgress() {
-        if (terminal_) errors_.clearStatus();
-    }
-    void show(int done, int errorCount, int total) {
-        const Clock::time_point now = Clock::now();
-        std::string line            = ProgressLine::text(
-                       {done, errorCount, total, 1}, std::chrono::duration_cast<milliseconds>(now - start_));
-        if (terminal_) {
-            errors_.setStatus(std::move(line));
-        } else if (now >= nextLine_) {
-            errors_.message(line);
-            nextLine_ += kPlainLineInterval;
-        }
-    }
-
-private:
-    ErrorOutput& errors_;
-    const bool terminal_;
-    const Clock::time_point start_ = Clock::now();
-    Clock::time_point nextLine_    = start_ + kPlainLineInterval;
-};
 
 int runScript(const RunRequest& request, SignalWatch& signals, MpiSession& mpi,
               ErrorOutput& errors) {
@@ -85,10 +53,12 @@ int runScript(const RunRequest& request, SignalWatch& signals, MpiSession& mpi,
 
     torvex::RunDistribution::Outcome outcome;
     {
-        SummedProgress progress(errors, mpi.rank() == 0 && isatty(STDERR_FILENO));
-        outcome = distribution.runTogether(
-            testSet, [&] { return signals.stopRequested(); },
-            [&](int done, int errorCount, int total) { progress.show(done, errorCount, total); });
+        // Rank 0 alone shows the progress of all processes.
+        std::optional<ProgressLine> progress;
+        if (mpi.rank() == 0)
+            progress.emplace([&](TorvexProgress& p) { return distribution.latest(p); }, errors,
+                             isatty(STDERR_FILENO));
+        outcome = distribution.runTogether(testSet, [&] { return signals.stopRequested(); }, {});
     }
     void* whole = distribution.wholeRun(testSet);
     int status  = exit_status::kFailed;
@@ -113,6 +83,7 @@ int runDistributed(const RunRequest& request) {
     const DistributedPart part{
         distribution, mpi.rank() == 0,
         [&](bool ready) { return allReady(mpi, ready, request.file, errors); },
-        [&](int status) { return mpi.broadcastFromFirst(status); }};
+        [&](int status) { return mpi.broadcastFromFirst(status); },
+        [&](TorvexProgress& p) { return distribution.latest(p); }};
     return runScenarioPart(request, signals, errors, &part);
 }

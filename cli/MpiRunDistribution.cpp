@@ -77,6 +77,12 @@ MpiRunDistribution::runTogether(void* testSet, const std::function<bool()>& stop
             // Repeated: the engine forgets an abort that comes just before its run begins.
             if (hasUsers && !done) AbortRun(testSet);
         }
+        {
+            std::lock_guard guard(latestLock_);
+            latest_ =
+                TorvexProgress{static_cast<int32_t>(all[kDone]), static_cast<int32_t>(all[kErrors]),
+                               static_cast<int32_t>(all[kTotal]), all[kRunning] > 0};
+        }
         if (all[kRunning] == 0) break;
         if (mpi_.rank() == 0 && progress)
             progress(static_cast<int>(all[kDone]), static_cast<int>(all[kErrors]),
@@ -85,6 +91,13 @@ MpiRunDistribution::runTogether(void* testSet, const std::function<bool()>& stop
     if (worker.joinable()) worker.join();
     allErrors_ = all[kErrors];
     return {all[kFailed] == 0 ? 1 : 0, all[kStop] > 0};
+}
+
+bool MpiRunDistribution::latest(TorvexProgress& progress) {
+    std::lock_guard guard(latestLock_);
+    if (!latest_) return false;
+    progress = *latest_;
+    return true;
 }
 
 void* MpiRunDistribution::wholeRun(void* testSet) {

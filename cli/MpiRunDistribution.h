@@ -4,6 +4,10 @@
 #include "MpiSession.h"
 #include "UserShare.h"
 #include "runner/RunDistribution.h"
+#include "torvexcore.h"
+
+#include <mutex>
+#include <optional>
 
 // Runs spread over the processes of an MPI job: each process runs its share of the users, they
 // start together, exchange their progress and stop requests four times a second, and rank 0
@@ -20,6 +24,9 @@ public:
     void* wholeRun(void* testSet) override;
 
     int allUsers() const { return allUsers_; }
+    // The progress of all processes at the last exchange of the current or last run; false
+    // before the first exchange.
+    bool latest(TorvexProgress& progress);
     // Errors of the last run, summed over all processes.
     long long allErrors() const { return allErrors_; }
 
@@ -31,4 +38,6 @@ private:
     int allUsers_ = 0;
     UserShare share_;
     long long allErrors_ = 0;
+    std::mutex latestLock_;
+    std::optional<TorvexProgress> latest_;
 };

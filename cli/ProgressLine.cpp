@@ -14,8 +14,13 @@ constexpr milliseconds kPlainLineInterval{5000};
 
 } // namespace
 
-ProgressLine::ProgressLine(void* testSet, ErrorOutput& output, bool terminal)
-    : testSet_(testSet), output_(output), terminal_(terminal), poller_([this] { poll(); }) {}
+ProgressSource progressOf(void* testSet) {
+    return [testSet](TorvexProgress& progress) { return GetRunProgress(testSet, &progress) != 0; };
+}
+
+ProgressLine::ProgressLine(ProgressSource source, ErrorOutput& output, bool terminal)
+    : source_(std::move(source)), output_(output), terminal_(terminal),
+      poller_([this] { poll(); }) {}
 
 ProgressLine::~ProgressLine() {
     {
@@ -48,7 +53,7 @@ void ProgressLine::poll() {
         Clock::time_point now = Clock::now();
         if (!terminal_ && now < nextPlainLine) continue;
         TorvexProgress progress{};
-        if (!GetRunProgress(testSet_, &progress)) continue;
+        if (!source_(progress)) continue;
         std::string line = text(progress, std::chrono::duration_cast<milliseconds>(now - start));
         if (terminal_) {
             output_.setStatus(std::move(line));

@@ -4,18 +4,24 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
 struct TorvexProgress;
 
-// Shows how far a run has come while it lasts, from a thread that polls the engine a few times a
+// Where the progress comes from: fills the figures, false when there are none to show.
+using ProgressSource = std::function<bool(TorvexProgress&)>;
+// The progress of one engine test set.
+ProgressSource progressOf(void* testSet);
+
+// Shows how far a run has come while it lasts, from a thread that polls its source a few times a
 // second. On a terminal it is one status line rewritten in place and removed at the end;
 // otherwise (a log file, a CI job) a plain line every five seconds, so short runs print none.
 class ProgressLine {
 public:
-    ProgressLine(void* testSet, ErrorOutput& output, bool terminal);
+    ProgressLine(ProgressSource source, ErrorOutput& output, bool terminal);
     ~ProgressLine(); // stops polling and removes the status line
     ProgressLine(const ProgressLine&)            = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -26,7 +32,7 @@ public:
 private:
     void poll();
 
-    void* testSet_;
+    ProgressSource source_;
     ErrorOutput& output_;
     const bool terminal_;
     std::mutex lock_;

@@ -25,7 +25,7 @@ bool runLoad(void* testSet, SignalWatch& signals, ErrorOutput& errors) {
     });
     int completedAny = 0;
     {
-        ProgressLine progress(testSet, errors, isatty(STDERR_FILENO));
+        ProgressLine progress(progressOf(testSet), errors, isatty(STDERR_FILENO));
         completedAny = RunTest(testSet);
     }
     signals.setStopAction({});

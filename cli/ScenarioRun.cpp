@@ -95,7 +95,8 @@ int runScenarioPart(const RunRequest& request, SignalWatch& signals, ErrorOutput
     ErrorOutput& shown = nowhere ? quiet : errors;
     torvex::CTestRunner runner;
     ConsoleRunNotifier notifier(runner, scenario.log, shown, report,
-                                &shown == &errors && isatty(STDERR_FILENO));
+                                &shown == &errors && isatty(STDERR_FILENO),
+                                part ? part->progress : ProgressSource{});
     runner.Initialize(notifier);
     // The runner lets go of the notifier before it goes, however this function is left.
     struct Shutdown {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProgressLine.h"
 #include "RunCommand.h"
 
 #include <functional>
@@ -24,6 +25,8 @@ struct DistributedPart {
     std::function<bool(bool ready)> allReady;
     // The exit status of the whole run, the same on every process.
     std::function<int(int status)> commonStatus;
+    // The progress of all processes, for the progress line.
+    ProgressSource progress;
 };
 
 // runScenario with the caller's signal watch and error output; `part` for a process of a
