@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CaptureSink.h"
 #include "model/Request.h"
 
 #include <functional>
@@ -14,7 +15,7 @@ namespace torvex {
 // then its next sibling). The workbench only ever adds top-level requests; files may hold
 // children. Views and the recorder take the lock around multi-step changes; the operations
 // below take it themselves.
-class CRequestsContainer {
+class CRequestsContainer : public CCaptureSink {
 public:
     struct Node {
         std::unique_ptr<CRequest> request;
@@ -42,6 +43,8 @@ public:
     void swap(CRequestsContainer& other);
     // The definitions of all requests in pre-order; false at the first that has no method.
     bool requestsText(std::string& out) const;
+    // Appends a recorded navigation as a request; its think time goes to the one before it.
+    void AddCapturedRequest(const CCapturedRequest& captured) override;
 
     // Visits every request in pre-order (without taking the lock).
     void forEach(const std::function<void(const CRequest&)>& visit) const;
