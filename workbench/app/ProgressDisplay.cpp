@@ -18,13 +18,14 @@ ProgressDisplay::ProgressDisplay(QStatusBar* statusBar)
 }
 
 void ProgressDisplay::show(int done, int total, const QString& text) {
+    // Visible first: clearing the message would otherwise bring "Ready" back over the label.
+    visible_ = true;
     statusBar_->clearMessage();
     bar_->setRange(0, total);
     bar_->setValue(done);
     label_->setText(text);
     label_->show();
     bar_->show();
-    visible_ = true;
 }
 
 void ProgressDisplay::hide() {
