@@ -6,6 +6,8 @@
 #include "app/SplashScreen.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "results/ReportFormView.h"
+#include "runner/RunnerFormView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,8 +117,17 @@ void CMainFrame::createViews() {
         {"Graphs", "No results"},     {"Batch Run Graphs", "No results"},
     };
     for (int i = 0; i < 6; ++i) {
-        views_[i] = new PendingView(QString::fromUtf8(kViews[i].title),
-                                    QString::fromUtf8(kViews[i].emptyText), stack_);
+        const int kind = kRecorderView + i;
+        if (kind == kRunnerView) {
+            auto* runner = new CRunnerFormView(workbench_.document, stack_);
+            connect(runner, &CRunnerFormView::documentModified, this, &CMainFrame::updateTitle);
+            views_[i] = runner;
+        } else if (kind == kReportView) {
+            views_[i] = new CReportFormView(workbench_.runner.results(), stack_);
+        } else {
+            views_[i] = new PendingView(QString::fromUtf8(kViews[i].title),
+                                        QString::fromUtf8(kViews[i].emptyText), stack_);
+        }
         stack_->addWidget(views_[i]);
     }
     stack_->setCurrentWidget(view(currentKind_));
@@ -162,7 +173,8 @@ void CMainFrame::connectRunNotifications() {
     connect(
         &notifier, &QtRunNotifier::resultsChangedPosted, this,
         [this] {
-            view(currentKind_)->RefreshView();
+            // Only the result views show results; the Runner would reload fields being edited.
+            if (currentKind_ >= kReportView) view(currentKind_)->RefreshView();
             updateCommands();
         },
         Qt::QueuedConnection);

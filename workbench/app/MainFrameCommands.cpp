@@ -9,7 +9,9 @@
 #include "app/SettingsDialog.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "results/ReportFormView.h"
 #include "runner/RunChecks.h"
+#include "runner/RunnerFormView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -147,7 +149,7 @@ bool CMainFrame::openResults(const QString& path) {
         return false;
     }
     SwitchView(kReportView);
-    view(kReportView)->RefreshView();
+    static_cast<CReportFormView*>(view(kReportView))->refresh(true);
     updateCommands();
     return true;
 }
@@ -215,7 +217,10 @@ void CMainFrame::switchToRecorderFromNavigation() {
 void CMainFrame::runCurrentScenario() {
     CScenario& scenario = workbench_.document.scenario();
     if (std::optional<RunCheckFailure> failure = checkBeforeRun(scenario)) {
-        if (failure->field != RunCheckField::kNone) SwitchView(kRunnerView);
+        if (failure->field != RunCheckField::kNone) {
+            showInGroup(0, kRunnerView);
+            static_cast<CRunnerFormView*>(view(kRunnerView))->focusField(failure->field);
+        }
         QMessageBox::warning(this, QStringLiteral("Torvex"),
                              QString::fromStdString(failure->message));
         return;
@@ -238,7 +243,9 @@ void CMainFrame::runCurrentScenario() {
     // A request that cannot be generated leaves the general text only; the engine then says
     // what is missing in the run log.
     scenario.generateScript(settings, script);
-    SwitchView(kRunnerView);
+    showInGroup(0, kRunnerView);
+    // The memory question may have turned the timings off.
+    view(kRunnerView)->RefreshView();
     workbench_.runner.SetLogTarget(&scenario.log);
     workbench_.runner.StartRun(script, scenario.general.projectName,
                                BatchSettings::of(scenario.run), scenario);
