@@ -3,6 +3,7 @@
 // files with the modified prompt.
 #include "app/MainFrame.h"
 #include "ModalAnswer.h"
+#include "WebEngineTestMain.h"
 #include "app/LayoutStore.h"
 #include "app/NavigationBar.h"
 #include "app/PendingView.h"
@@ -405,5 +406,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainFrameTest)
+TORVEX_WEBENGINE_TEST_MAIN(MainFrameTest)
 #include "MainFrameTest.moc"

@@ -2,6 +2,7 @@
 // settings are typed into the Runner view and Run Test is pressed. A batch ends in the report view
 // with every run of it listed; a stopped run and a refused folder end in the Runner view.
 #include "ModalAnswer.h"
+#include "WebEngineTestMain.h"
 #include "app/MainFrame.h"
 #include "app/NavigationBar.h"
 #include "app/Workbench.h"
@@ -67,8 +68,7 @@ private:
     std::unique_ptr<CMainFrame> frame;
     std::unique_ptr<torvex::test::TempDir> folder;
 
-    template <typename T>
-    T* control(const char* name) {
+    template <typename T> T* control(const char* name) {
         T* found = frame->findChild<T*>(QString::fromLatin1(name));
         if (!found) qWarning("no control named %s", name);
         return found;
@@ -153,7 +153,8 @@ private slots:
         QCOMPARE(runs->count(), 3);
         auto* report = control<QWidget>("report");
         for (int i = 0; i < 3; ++i) {
-            QVERIFY2(runs->itemText(i).endsWith(QStringLiteral(" - shop.tvs - Virtual users=%1").arg(i + 1)),
+            QVERIFY2(runs->itemText(i).endsWith(
+                         QStringLiteral(" - shop.tvs - Virtual users=%1").arg(i + 1)),
                      qPrintable(runs->itemText(i)));
             runs->setCurrentIndex(i);
             const ResultsRecord record = workbench->runner.results().GetAt(i);
@@ -214,5 +215,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(RunFromWorkbenchTest)
+TORVEX_WEBENGINE_TEST_MAIN(RunFromWorkbenchTest)
 #include "RunFromWorkbenchTest.moc"

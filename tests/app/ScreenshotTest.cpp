@@ -1,6 +1,7 @@
 // Pictures of the program as it appears on an X server, written under the build folder, with
 // checks that what should be seen is there and drawn.
 #include "ModalAnswer.h"
+#include "WebEngineTestMain.h"
 #include "app/MainFrame.h"
 #include "app/NavigationBar.h"
 #include "app/SettingsDialog.h"
@@ -16,8 +17,8 @@
 #include <QScreen>
 #include <QSet>
 #include <QSettings>
-#include <QStatusBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -121,7 +122,8 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return frame.progress().isVisible(); }, 5000));
             QVERIFY(server.waitForRequests(8, std::chrono::seconds(20)));
             QTest::qWait(300);
-            QCOMPARE(frame.statusBar()->currentMessage(), QString()); // no "Ready" over the progress
+            QCOMPARE(frame.statusBar()->currentMessage(),
+                     QString()); // no "Ready" over the progress
             const QImage shown = grabFrame(frame);
             QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/runner-view-during-run.png"));
             QVERIFY(colourCount(shown) > 20);
@@ -135,7 +137,8 @@ private slots:
 
     void reportViewAfterABatch() {
         FixtureServer server;
-        server.setDefault(FixtureServer::reply(torvex::test::httpResponse(200, "<html>home</html>")));
+        server.setDefault(
+            FixtureServer::reply(torvex::test::httpResponse(200, "<html>home</html>")));
         Workbench workbench;
         workbench.runner.Initialize(workbench.notifier);
         workbench.document.reinitialize();
@@ -179,5 +182,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ScreenshotTest)
+TORVEX_WEBENGINE_TEST_MAIN(ScreenshotTest)
 #include "ScreenshotTest.moc"

@@ -6,6 +6,8 @@
 #include "app/SplashScreen.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "recorder/RecorderFormView.h"
+#include "recorder/RequestRecorder.h"
 #include "results/ReportFormView.h"
 #include "runner/RunnerFormView.h"
 
@@ -74,12 +76,22 @@ CMainFrame::CMainFrame(Workbench& workbench, QWidget* parent)
     showReadyWhenIdle();
     connectPaneKeys();
     workbench_.notifier.setDialogParent(this);
+    attachRecorder();
     updateTitle();
     updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
     if (workbench_.notifier.dialogParent() == this) workbench_.notifier.setDialogParent(nullptr);
+    // Captures go on arriving from the proxy until the views are gone.
+    workbench_.recorder.EndRecording();
+    workbench_.recorder.SetNotifier(nullptr);
+}
+
+void CMainFrame::attachRecorder() {
+    workbench_.recorder.SetSink(&workbench_.document.scenario().requests);
+    workbench_.recorder.SetNotifier(
+        &static_cast<CRecorderFormView*>(view(kRecorderView))->captureNotifier());
 }
 
 void CMainFrame::showReadyWhenIdle() {
@@ -118,7 +130,12 @@ void CMainFrame::createViews() {
     };
     for (int i = 0; i < 6; ++i) {
         const int kind = kRecorderView + i;
-        if (kind == kRunnerView) {
+        if (kind == kRecorderView) {
+            auto* recorder =
+                new CRecorderFormView(workbench_.document, workbench_.recorder, stack_);
+            connect(recorder, &CRecorderFormView::documentModified, this, &CMainFrame::updateTitle);
+            views_[i] = recorder;
+        } else if (kind == kRunnerView) {
             auto* runner = new CRunnerFormView(workbench_.document, stack_);
             connect(runner, &CRunnerFormView::documentModified, this, &CMainFrame::updateTitle);
             views_[i] = runner;

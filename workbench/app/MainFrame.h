@@ -73,6 +73,8 @@ protected:
 
 private:
     void createViews();
+    // The open scenario's request list takes the captures; the Recorder hears of them.
+    void attachRecorder();
     void showReadyWhenIdle();
     void connectPaneKeys();
     void showInGroup(int group, int kind);

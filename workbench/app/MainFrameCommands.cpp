@@ -9,6 +9,7 @@
 #include "app/SettingsDialog.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "recorder/RecorderFormView.h"
 #include "results/ReportFormView.h"
 #include "runner/RunChecks.h"
 #include "runner/RunnerFormView.h"
@@ -80,6 +81,7 @@ void CMainFrame::newScenario() {
     stopRecording();
     workbench_.runner.results().Clear();
     workbench_.document.reinitialize();
+    attachRecorder();
     resetViews();
     SwitchView(kRecorderView);
     updateTitle();
@@ -179,6 +181,9 @@ void CMainFrame::startRecording() {
     recordingMark_ = true;
     showInGroup(0, kRecorderView);
     workbench_.recorder.BeginRecording();
+    auto* recorder = static_cast<CRecorderFormView*>(view(kRecorderView));
+    QMetaObject::invokeMethod(
+        recorder, [recorder] { recorder->refreshList(true); }, Qt::QueuedConnection);
     updateCommands();
 }
 

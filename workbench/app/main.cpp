@@ -20,6 +20,8 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    // The Recorder's embedded browser (QtWebEngine) shares OpenGL contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     torvex::CTorvexApp torvex;
     if (!torvex.start(QApplication::arguments().mid(1))) return 1;
