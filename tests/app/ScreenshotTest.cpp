@@ -27,16 +27,36 @@ using torvex::test::FixtureServer;
 
 namespace {
 
-// A scenario with one request to the fixture server; runs keep no files.
-void targetServer(CHexmillLEDoc& document, int port) {
-    auto request    = std::make_unique<CRequest>();
-    request->name   = "home";
-    request->method = CRequest::kGet;
-    request->scheme = CRequest::kHttp;
-    request->server = "127.0.0.1:" + std::to_string(port);
-    document.scenario().requests.append(std::move(request));
-    document.scenario().run.staggerStart = 0;
-}
+// The program as the pictures show it: a fresh scenario, with one request to the fixture server
+// when a port is given, and the main window at a fixed place once shown.
+struct ShownProgram {
+    Workbench workbench;
+    std::unique_ptr<CMainFrame> frame;
+
+    explicit ShownProgram(int port = 0) {
+        workbench.runner.Initialize(workbench.notifier);
+        workbench.document.reinitialize();
+        if (port == 0) return;
+        auto request    = std::make_unique<CRequest>();
+        request->name   = "home";
+        request->method = CRequest::kGet;
+        request->scheme = CRequest::kHttp;
+        request->server = "127.0.0.1:" + std::to_string(port);
+        workbench.document.scenario().requests.append(std::move(request));
+        workbench.document.scenario().run.staggerStart = 0;
+    }
+    ~ShownProgram() {
+        frame.reset();
+        workbench.runner.Shutdown();
+    }
+    CRunSection& run() { return workbench.document.scenario().run; }
+    bool show() {
+        frame = std::make_unique<CMainFrame>(workbench);
+        frame->move(40, 40);
+        frame->show();
+        return QTest::qWaitForWindowExposed(frame.get());
+    }
+};
 
 QImage grabFrame(const QWidget& frame) {
     return frame.screen()->grabWindow(0).toImage().copy(frame.frameGeometry());
@@ -65,34 +85,25 @@ private slots:
     }
 
     void mainWindowWithNavigationBarToolbarAndAView() {
-        Workbench workbench;
-        workbench.runner.Initialize(workbench.notifier);
-        workbench.document.reinitialize();
-        {
-            CMainFrame frame(workbench);
-            frame.move(40, 40);
-            frame.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&frame));
-            frame.SwitchView(kEditorView);
-            QTest::qWait(300);
+        ShownProgram program;
+        QVERIFY(program.show());
+        CMainFrame& frame = *program.frame;
+        frame.SwitchView(kEditorView);
+        QTest::qWait(300);
 
-            const QImage screen = frame.screen()->grabWindow(0).toImage();
-            QVERIFY(screen.save(TORVEX_SCREENSHOT_DIR "/main-window.png"));
-            const QRect window = frame.frameGeometry();
-            const QImage shown = screen.copy(window);
-            QVERIFY(colourCount(shown) > 20);
+        const QImage screen = frame.screen()->grabWindow(0).toImage();
+        QVERIFY(screen.save(TORVEX_SCREENSHOT_DIR "/main-window.png"));
+        QVERIFY(colourCount(screen.copy(frame.frameGeometry())) > 20);
 
-            // The navigation bar and the toolbar are on the screen and drawn.
-            CNavigationBar* navigation = frame.navigationBar();
-            QVERIFY(navigation->isVisible() && navigation->width() >= 80);
-            const QRect bar(navigation->mapToGlobal(QPoint()), navigation->size());
-            QVERIFY(colourCount(screen.copy(bar)) > 5);
-            auto* toolBar = frame.findChild<QToolBar*>("toolBar");
-            QVERIFY(toolBar && toolBar->isVisible());
-            const QRect tools(toolBar->mapToGlobal(QPoint()), toolBar->size());
-            QVERIFY(colourCount(screen.copy(tools)) > 10);
-        }
-        workbench.runner.Shutdown();
+        // The navigation bar and the toolbar are on the screen and drawn.
+        CNavigationBar* navigation = frame.navigationBar();
+        QVERIFY(navigation->isVisible() && navigation->width() >= 80);
+        const QRect bar(navigation->mapToGlobal(QPoint()), navigation->size());
+        QVERIFY(colourCount(screen.copy(bar)) > 5);
+        auto* toolBar = frame.findChild<QToolBar*>("toolBar");
+        QVERIFY(toolBar && toolBar->isVisible());
+        const QRect tools(toolBar->mapToGlobal(QPoint()), toolBar->size());
+        QVERIFY(colourCount(screen.copy(tools)) > 10);
     }
 
     void runnerViewDuringARun() {
@@ -102,66 +113,48 @@ private slots:
                 channel.send(torvex::test::httpResponse(200, "<html>slow</html>"));
             }
         });
-        Workbench workbench;
-        workbench.runner.Initialize(workbench.notifier);
-        workbench.document.reinitialize();
-        targetServer(workbench.document, server.port());
-        CRunSection& run = workbench.document.scenario().run;
-        run.batchRun     = 0;
-        run.users        = 4;
-        run.iterations   = 50;
-        {
-            CMainFrame frame(workbench);
-            frame.move(40, 40);
-            frame.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&frame));
-            frame.action(Command::RunTest)->trigger();
-            QVERIFY(workbench.runner.running());
-            QCOMPARE(frame.currentView(), int(kRunnerView));
-            // Some progress and log lines to look at.
-            QVERIFY(QTest::qWaitFor([&] { return frame.progress().isVisible(); }, 5000));
-            QVERIFY(server.waitForRequests(8, std::chrono::seconds(20)));
-            QTest::qWait(300);
-            QCOMPARE(frame.statusBar()->currentMessage(),
-                     QString()); // no "Ready" over the progress
-            const QImage shown = grabFrame(frame);
-            QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/runner-view-during-run.png"));
-            QVERIFY(colourCount(shown) > 20);
+        ShownProgram program(server.port());
+        program.run().batchRun   = 0;
+        program.run().users      = 4;
+        program.run().iterations = 50;
+        QVERIFY(program.show());
+        CMainFrame& frame = *program.frame;
+        frame.action(Command::RunTest)->trigger();
+        QVERIFY(program.workbench.runner.running());
+        QCOMPARE(frame.currentView(), int(kRunnerView));
+        // Some progress and log lines to look at.
+        QVERIFY(QTest::qWaitFor([&] { return frame.progress().isVisible(); }, 5000));
+        QVERIFY(server.waitForRequests(8, std::chrono::seconds(20)));
+        QTest::qWait(300);
+        // No "Ready" drawn over the progress.
+        QCOMPARE(frame.statusBar()->currentMessage(), QString());
+        const QImage shown = grabFrame(frame);
+        QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/runner-view-during-run.png"));
+        QVERIFY(colourCount(shown) > 20);
 
-            torvex::test::answerNextModal(&frame, [](QWidget*) {});
-            frame.action(Command::StopTest)->trigger();
-            QVERIFY(!workbench.runner.running());
-        }
-        workbench.runner.Shutdown();
+        torvex::test::answerNextModal(&frame, [](QWidget*) {});
+        frame.action(Command::StopTest)->trigger();
+        QVERIFY(!program.workbench.runner.running());
     }
 
     void reportViewAfterABatch() {
         FixtureServer server;
         server.setDefault(
             FixtureServer::reply(torvex::test::httpResponse(200, "<html>home</html>")));
-        Workbench workbench;
-        workbench.runner.Initialize(workbench.notifier);
-        workbench.document.reinitialize();
-        targetServer(workbench.document, server.port());
-        CRunSection& run     = workbench.document.scenario().run;
-        run.batchTo          = 2;
-        run.pauseBetweenRuns = 0;
-        run.objectiveId      = 3;
-        {
-            CMainFrame frame(workbench);
-            frame.move(40, 40);
-            frame.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&frame));
-            frame.action(Command::RunTest)->trigger();
-            QVERIFY(QTest::qWaitFor([&] { return frame.currentView() == kReportView; }, 60000));
-            QTest::qWait(300);
-            auto* runs = frame.findChild<QComboBox*>("runs");
-            QVERIFY(runs && runs->count() == 2);
-            const QImage shown = grabFrame(frame);
-            QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/report-view-after-batch.png"));
-            QVERIFY(colourCount(shown) > 20);
-        }
-        workbench.runner.Shutdown();
+        ShownProgram program(server.port());
+        program.run().batchTo          = 2;
+        program.run().pauseBetweenRuns = 0;
+        program.run().objectiveId      = 3;
+        QVERIFY(program.show());
+        CMainFrame& frame = *program.frame;
+        frame.action(Command::RunTest)->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return frame.currentView() == kReportView; }, 60000));
+        QTest::qWait(300);
+        auto* runs = frame.findChild<QComboBox*>("runs");
+        QVERIFY(runs && runs->count() == 2);
+        const QImage shown = grabFrame(frame);
+        QVERIFY(shown.save(TORVEX_SCREENSHOT_DIR "/report-view-after-batch.png"));
+        QVERIFY(colourCount(shown) > 20);
     }
 
     void settingsDialogWithACustomProxy() {
