@@ -1,7 +1,7 @@
 // torvex-record as a tester uses it: a child process recording a browser's navigations through
 // its proxy, here a socket client speaking to it as a browser would, against a fixture server.
 
-#include "cli/RecorderProcess.h"
+#include "cli/RunnerProcess.h"
 #include "http/support/FixtureServer.h"
 #include "model/Document.h"
 #include "support/TempDir.h"
@@ -28,6 +28,17 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWait = 10s;
+
+// torvex-record as a child process, its standard output readable line by line while it runs (to
+// learn the port it listens on, and to follow the captures).
+RunnerProcess startRecorder(const std::vector<std::string>& arguments) {
+    return RunnerProcess(arguments, false, TORVEX_RECORD_PATH);
+}
+
+// Runs torvex-record to its end (at most 20 seconds).
+RunnerResult runRecorder(const std::vector<std::string>& arguments) {
+    return startRecorder(arguments).finish(20s);
+}
 
 // Connects to 127.0.0.1:port; -1 when nobody listens.
 int connectLoopback(int port) {
@@ -82,7 +93,7 @@ std::string proxyRequest(const std::string& method, const FixtureServer& server,
 }
 
 // Reads output lines until one starts with `prefix`; that line, or empty after the wait.
-std::string lineStartingWith(RecorderProcess& recorder, const std::string& prefix) {
+std::string lineStartingWith(RunnerProcess& recorder, const std::string& prefix) {
     const Clock::time_point deadline = Clock::now() + kWait;
     while (Clock::now() < deadline) {
         auto line = recorder.readLine(
@@ -94,7 +105,7 @@ std::string lineStartingWith(RecorderProcess& recorder, const std::string& prefi
 }
 
 // The port from "Listening on 127.0.0.1:<port>"; 0 when the line did not come.
-int listeningPort(RecorderProcess& recorder) {
+int listeningPort(RunnerProcess& recorder) {
     const std::string prefix = "Listening on 127.0.0.1:";
     const std::string line   = lineStartingWith(recorder, prefix);
     return line.empty() ? 0 : std::stoi(line.substr(prefix.size()));
@@ -131,8 +142,8 @@ protected:
 };
 
 TEST_F(RecordTest, RecordsNavigationsNotSubresourcesAndSavesOnInterrupt) {
-    RecorderProcess recorder(recordArguments());
-    const int port = listeningPort(recorder);
+    RunnerProcess recorder = startRecorder(recordArguments());
+    const int port         = listeningPort(recorder);
     ASSERT_GT(port, 0);
     const std::string origin = "http://127.0.0.1:" + std::to_string(server.port());
 
@@ -152,7 +163,7 @@ TEST_F(RecordTest, RecordsNavigationsNotSubresourcesAndSavesOnInterrupt) {
     EXPECT_TRUE(server.waitForRequests(3, kWait));
 
     recorder.signal(SIGINT);
-    RecorderResult result = recorder.finish(20s);
+    RunnerResult result = recorder.finish(20s);
     ASSERT_FALSE(result.timedOut);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("Saved 2 requests to " + out), std::string::npos) << result.out;
@@ -188,18 +199,18 @@ TEST_F(RecordTest, RecordsNavigationsNotSubresourcesAndSavesOnInterrupt) {
 
 TEST_F(RecordTest, AnEmptyRecordingLeavesAnExistingFileAlone) {
     { std::ofstream(out) << "an older scenario"; }
-    RecorderProcess recorder(recordArguments());
+    RunnerProcess recorder = startRecorder(recordArguments());
     ASSERT_GT(listeningPort(recorder), 0);
     recorder.signal(SIGTERM);
-    RecorderResult result = recorder.finish(20s);
+    RunnerResult result = recorder.finish(20s);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("No requests were recorded"), std::string::npos) << result.out;
     EXPECT_EQ(fileText(out), "an older scenario");
 }
 
 TEST_F(RecordTest, ARecordingThatCannotBeSavedGoesToTheRecoveryFile) {
-    RecorderProcess recorder(recordArguments());
-    const int port = listeningPort(recorder);
+    RunnerProcess recorder = startRecorder(recordArguments());
+    const int port         = listeningPort(recorder);
     ASSERT_GT(port, 0);
     EXPECT_FALSE(page(port).empty());
     EXPECT_FALSE(lineStartingWith(recorder, "GET ").empty());
@@ -207,7 +218,7 @@ TEST_F(RecordTest, ARecordingThatCannotBeSavedGoesToTheRecoveryFile) {
     std::filesystem::create_directory(out);
 
     recorder.signal(SIGINT);
-    RecorderResult result = recorder.finish(20s);
+    RunnerResult result = recorder.finish(20s);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find(out), std::string::npos) << result.err;
     const std::string recovery = out + ".recovered.tvs";
@@ -219,14 +230,14 @@ TEST_F(RecordTest, ARecordingThatCannotBeSavedGoesToTheRecoveryFile) {
 }
 
 TEST_F(RecordTest, MissingOutputFolderAndBusyPortFailBeforeRecording) {
-    RecorderResult noFolder =
+    RunnerResult noFolder =
         runRecorder({"--listen", "127.0.0.1:0", "--out", (dir.path / "no/such/r.tvs").string(),
                      "--ca-folder", authority});
     EXPECT_EQ(noFolder.status, 1);
     EXPECT_NE(noFolder.err.find("no/such/r.tvs"), std::string::npos) << noFolder.err;
 
-    RecorderResult busy = runRecorder({"--listen", "127.0.0.1:" + std::to_string(server.port()),
-                                       "--out", out, "--ca-folder", authority});
+    RunnerResult busy = runRecorder({"--listen", "127.0.0.1:" + std::to_string(server.port()),
+                                     "--out", out, "--ca-folder", authority});
     EXPECT_EQ(busy.status, 1);
     EXPECT_FALSE(busy.err.empty());
     EXPECT_EQ(busy.out.find("Listening"), std::string::npos);
@@ -234,7 +245,7 @@ TEST_F(RecordTest, MissingOutputFolderAndBusyPortFailBeforeRecording) {
 
 TEST_F(RecordTest, CertificateOfTheAuthorityIsWrittenAsPem) {
     const std::string pem = (dir.path / "ca.pem").string();
-    RecorderResult first  = runRecorder({"--ca-cert", pem, "--ca-folder", authority});
+    RunnerResult first    = runRecorder({"--ca-cert", pem, "--ca-folder", authority});
     ASSERT_EQ(first.status, 0) << first.err;
     const std::string text = fileText(pem);
     BIO* bio               = BIO_new_mem_buf(text.data(), static_cast<int>(text.size()));
@@ -255,7 +266,7 @@ TEST(RecordUsageTest, OnlyLoopbackListenAddressesAreAccepted) {
     const std::string out = (dir.path / "r.tvs").string();
     for (const char* listen : {"0.0.0.0:8888", "192.168.1.5:0", "example.com:80", "[::]:8888",
                                "127.0.0.1:65536", "127.0.0.1:", "localhost:x", "8888"}) {
-        RecorderResult result = runRecorder({"--listen", listen, "--out", out});
+        RunnerResult result = runRecorder({"--listen", listen, "--out", out});
         EXPECT_EQ(result.status, 2) << listen;
         EXPECT_NE(result.err.find(listen), std::string::npos) << result.err;
         EXPECT_EQ(result.out.find("Listening"), std::string::npos) << listen;
@@ -266,10 +277,10 @@ TEST(RecordUsageTest, OnlyLoopbackListenAddressesAreAccepted) {
 }
 
 TEST(RecordUsageTest, VersionHelpAndArgumentErrors) {
-    RecorderResult version = runRecorder({"--version"});
+    RunnerResult version = runRecorder({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "torvex-record 2.0\n");
-    RecorderResult help = runRecorder({"--help"});
+    RunnerResult help = runRecorder({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--ca-cert"), std::string::npos);
     EXPECT_EQ(runRecorder({}).status, 2); // --out is needed

@@ -18,6 +18,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+int millisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
 // A pseudo-terminal: the master end for the reader, the slave's path for the child.
 int openTerminal(std::string& slavePath) {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -81,24 +86,44 @@ RunnerProcess::~RunnerProcess() {
     close(errFd_);
 }
 
+std::optional<std::string> RunnerProcess::readLine(std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
+        const std::size_t end = outBuffer_.find('\n');
+        if (end != std::string::npos) {
+            std::string line = outBuffer_.substr(0, end);
+            outBuffer_.erase(0, end + 1);
+            return line;
+        }
+        // Standard error is drained as well, so that a talkative child never blocks on it.
+        pollfd fds[2]  = {{outFd_, POLLIN, 0}, {errEnded_ ? -1 : errFd_, POLLIN, 0}};
+        const int wait = millisecondsLeft(deadline);
+        if (wait == 0 || poll(fds, 2, wait) <= 0) return std::nullopt;
+        if (fds[1].revents && !drain(errFd_, err_)) errEnded_ = true;
+        if (fds[0].revents && !drain(outFd_, outBuffer_)) return std::nullopt;
+    }
+}
+
 void RunnerProcess::signal(int number) const {
     kill(pid_, number);
 }
 
 RunnerResult RunnerProcess::finish(std::chrono::milliseconds limit) {
     RunnerResult result;
-    Clock::time_point deadline = Clock::now() + limit;
-    pollfd fds[2]              = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-    std::string* into[2]       = {&result.out, &result.err};
-    int open                   = 2;
+    result.out                       = std::move(outBuffer_);
+    result.err                       = std::move(err_);
+    const Clock::time_point deadline = Clock::now() + limit;
+    pollfd fds[2]                    = {{outFd_, POLLIN, 0}, {errEnded_ ? -1 : errFd_, POLLIN, 0}};
+    std::string* into[2]             = {&result.out, &result.err};
+    int open                         = errEnded_ ? 1 : 2;
     while (open > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
+        const int wait = millisecondsLeft(deadline);
+        if (wait == 0) {
             result.timedOut = true;
             kill(pid_, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+        if (poll(fds, 2, wait) < 0 && errno != EINTR) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             if (!drain(fds[i].fd, *into[i])) {

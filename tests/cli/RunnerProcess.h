@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,16 +9,18 @@
 
 namespace torvex::test {
 
-// What a finished torvex-run did.
+// What a finished child process printed, and how it ended.
 struct RunnerResult {
     int status    = -1;    // exit status; 128 + the signal when a signal ended it
     bool timedOut = false; // it was killed for running past the limit
-    std::string out, err;
+    std::string out;       // standard output after the lines already read with readLine
+    std::string err;
 };
 
-// torvex-run (or `program`, looked up in PATH, e.g. mpirun) started as a child process with its
-// standard output and error captured. With `stderrOnTerminal` its standard error is a
-// pseudo-terminal, as in an interactive shell.
+// torvex-run (or `program`: a path, or a name looked up in PATH, e.g. mpirun) started as a child
+// process with its standard output and error captured. Standard output can be read line by line
+// while the child runs. With `stderrOnTerminal` its standard error is a pseudo-terminal, as in an
+// interactive shell.
 class RunnerProcess {
 public:
     explicit RunnerProcess(const std::vector<std::string>& arguments, bool stderrOnTerminal = false,
@@ -27,6 +30,9 @@ public:
     RunnerProcess(const RunnerProcess&)            = delete;
     RunnerProcess& operator=(const RunnerProcess&) = delete;
 
+    // The next line of standard output without its line feed; empty at the end of the output or
+    // when no whole line arrived within `timeout`.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     void signal(int number) const;
     // Reads both streams to their end and waits for the child; kills it after `limit`.
     RunnerResult finish(std::chrono::milliseconds limit);
@@ -35,6 +41,9 @@ private:
     pid_t pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
+    std::string outBuffer_; // read from standard output but not yet handed out
+    std::string err_;       // standard error read while waiting for lines
+    bool errEnded_ = false;
 };
 
 inline RunnerResult runRunner(const std::vector<std::string>& arguments) {
