@@ -72,6 +72,29 @@ TEST(ResultsContainer, LoadingReplacesTheListKeepsRunIdsAndAddContinuesItsOwnCou
     EXPECT_EQ(loaded.GetAt(2)->runId, 7);
 }
 
+TEST(ResultsContainer, LoadedRunsAndLaterRunsNeverShareARunId) {
+    TempDir dir;
+    CResultsContainer saved;
+    for (const char* title : {"a", "b", "c"}) saved.Add(titled(title));
+    saved.GetAt(1)->runId = 1; // as a file written elsewhere may have it
+    saved.GetAt(2)->runId = 0;
+    std::string error;
+    const std::string path = (dir.path / "runs.rlt").string();
+    ASSERT_TRUE(saved.SaveToFile(path, error)) << error;
+
+    // A fresh program opens the file, then runs a test: the new run is not taken for "a".
+    CResultsContainer list;
+    ASSERT_TRUE(list.LoadFromFile(path, error)) << error;
+    EXPECT_EQ(list.GetAt(0)->runId, 1);
+    EXPECT_EQ(list.GetAt(1)->runId, 2);
+    EXPECT_EQ(list.GetAt(2)->runId, 3);
+    EXPECT_EQ(list.FindByRunId(3)->GetTitle(), "c");
+    list.Clear();
+    list.Add(titled("new"));
+    EXPECT_EQ(list.GetAt(0)->runId, 4);
+    EXPECT_EQ(list.FindByRunId(1), nullptr);
+}
+
 TEST(ResultsContainer, RefusedFilesLeaveTheListAsItWasAndNameTheFile) {
     TempDir dir;
     CResultsContainer source;

@@ -3,6 +3,7 @@
 #include "results/ResultsFile.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 namespace torvex {
@@ -71,11 +72,24 @@ std::string CResultsContainer::Serialize() const {
     return resultsFileBytes(records);
 }
 
+void CResultsContainer::numberLoadedRuns(std::vector<ResultsRecord>& loaded) {
+    std::set<int> taken;
+    for (const ResultsRecord& record : loaded) {
+        if (record->runId > 0 && taken.insert(record->runId).second) continue;
+        record->runId = 0;
+    }
+    if (!taken.empty()) nextRunId_ = std::max(nextRunId_, *taken.rbegin());
+    for (const ResultsRecord& record : loaded) {
+        if (record->runId == 0) record->runId = ++nextRunId_;
+    }
+}
+
 bool CResultsContainer::LoadFromFile(const std::string& path, std::string& error) {
     std::vector<ResultsRecord> loaded;
     if (!readResultsFile(path, loaded, error)) return false;
     {
         std::lock_guard guard(lock_);
+        numberLoadedRuns(loaded);
         records_.swap(loaded);
     }
     notify();

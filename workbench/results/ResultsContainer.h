@@ -33,6 +33,10 @@ public:
 
 private:
     void notify();
+    // Loaded records keep the run ids of the file. One without a usable id (0, or one an earlier
+    // record has) gets a fresh one, and later runs are numbered past them all: a view that
+    // remembers the run it shows by its id never mistakes a new run for a loaded one.
+    void numberLoadedRuns(std::vector<ResultsRecord>& loaded);
 
     mutable std::mutex lock_;
     std::vector<ResultsRecord> records_;
