@@ -50,12 +50,12 @@ QString fieldText(QWidget* field) {
     return {};
 }
 
-// Replaces the text of a field the way a user does: select all, type, confirm with Enter.
+// Replaces the text of a field the way a user does: select all and type, leaving the field as
+// it is, neither confirmed nor left.
 void typeInto(QWidget* field, const QString& text) {
     field->setFocus();
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(field, text);
-    QTest::keyClick(field, Qt::Key_Return);
 }
 
 } // namespace
@@ -133,17 +133,18 @@ private slots:
             run.batchStep = 1;
         });
 
-        // The batch by users from 1 to 3, without the pause between runs.
-        typeInto(control<QWidget>("batchTo"), "3");
+        // The batch by users from 1 to 3, without the pause between runs; Run Test is pressed
+        // while the "to" field is still being typed in.
         auto* pause = control<QAbstractButton>("pauseBetweenRuns");
         QVERIFY(pause->isChecked());
         pause->click();
+        typeInto(control<QWidget>("batchTo"), "3");
         const CRunSection& run = workbench->document.scenario().run;
-        QCOMPARE(run.batchTo, 3);
         QCOMPARE(run.pauseBetweenRuns, 0);
         QVERIFY(workbench->document.modified());
 
         frame->action(Command::RunTest)->trigger();
+        QCOMPARE(run.batchTo, 3);
         QVERIFY(workbench->runner.running());
         QVERIFY(QTest::qWaitFor([&] { return frame->currentView() == kReportView; }, 60000));
         QVERIFY(!workbench->runner.running());

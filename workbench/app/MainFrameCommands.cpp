@@ -92,8 +92,8 @@ bool CMainFrame::openScenario(const QString& path) {
     if (!saveModified()) return false;
     stopRecording();
     std::string error;
-    // The file is read completely before anything changes: a refused file leaves the open
-    // scenario, the results and the views as they were.
+    // The file is read completely before anything else changes: a refused file leaves the open
+    // scenario, the results and the views as they were (only the recording has stopped).
     if (!workbench_.document.open(path.toStdString(), error)) {
         QMessageBox::warning(this, QStringLiteral("Torvex"), QString::fromStdString(error));
         if (!QFileInfo::exists(path)) {
@@ -113,6 +113,7 @@ bool CMainFrame::openScenario(const QString& path) {
 }
 
 bool CMainFrame::saveScenarioTo(const QString& path) {
+    static_cast<CRunnerFormView*>(view(kRunnerView))->commitPendingEdits();
     std::string error;
     if (!workbench_.document.save(path.toStdString(), error)) {
         QMessageBox::warning(this, QStringLiteral("Torvex"), QString::fromStdString(error));
@@ -220,14 +221,16 @@ void CMainFrame::switchToRecorderFromNavigation() {
 }
 
 void CMainFrame::runCurrentScenario() {
+    static_cast<CRunnerFormView*>(view(kRunnerView))->commitPendingEdits();
     CScenario& scenario = workbench_.document.scenario();
     if (std::optional<RunCheckFailure> failure = checkBeforeRun(scenario)) {
         if (failure->field != RunCheckField::kNone) {
             showInGroup(0, kRunnerView);
             static_cast<CRunnerFormView*>(view(kRunnerView))->focusField(failure->field);
         }
-        QMessageBox::warning(this, QStringLiteral("Torvex"),
-                             QString::fromStdString(failure->message));
+        QMessageBox(QMessageBox::NoIcon, QStringLiteral("Torvex"),
+                    QString::fromStdString(failure->message), QMessageBox::Ok, this)
+            .exec();
         return;
     }
     scenario.general.projectName        = workbench_.document.title();

@@ -183,6 +183,19 @@ void CRunnerFormView::showBatchRange() {
     batchStep_->setValue(batchRange_.step);
 }
 
+void CRunnerFormView::commitPendingEdits() {
+    const struct {
+        CommittedNumberBox* box;
+        BatchRule rule;
+    } boxes[] = {{batchFrom_, &withFromText}, {batchTo_, &withToText}, {batchStep_, &withStepText}};
+    for (const auto& each : boxes) {
+        const int stored = each.box == batchFrom_ ? batchRange_.from
+                           : each.box == batchTo_ ? batchRange_.to
+                                                  : batchRange_.step;
+        if (each.box->text() != QString::number(stored)) commitBatchText(each.rule, each.box);
+    }
+}
+
 void CRunnerFormView::commitBatchText(BatchRule rule, const CommittedNumberBox* box) {
     const BatchRange next = rule(batchRange_, box->text().toStdString());
     const bool changed =

@@ -46,6 +46,9 @@ public:
     // After a failed run check: the field gets the focus, its whole text selected and scrolled
     // into view.
     void focusField(RunCheckField field);
+    // A from, to or step text still being typed is taken as finished: Run Test and Save use the
+    // settings without the focus leaving the field.
+    void commitPendingEdits();
 
 signals:
     // A change of a control was stored into the scenario and the document marked modified.
