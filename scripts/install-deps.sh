@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake pkg-config locales
-    # engine: TLS, hosted JavaScript
-    libssl-dev duktape-dev
+    # engine: TLS, hosted JavaScript; the system's trusted authorities, which the recording proxy
+    # checks sites against
+    libssl-dev ca-certificates duktape-dev
     # console runner, also spread over machines with MPI; the demo site
     libcli11-dev libopenmpi-dev openmpi-bin libcpp-httplib-dev
     # workbench: the desktop program (Qt Widgets, Qt Test), its embedded browser for recording,

@@ -26,7 +26,11 @@ HTTPS:
   The proxy answers for HTTPS sites with certificates of Torvex's own certificate authority,
   created once and kept in the configuration folder (or --ca-folder). Write its certificate with
   --ca-cert and import it into the browser as a trusted authority before recording. --ca-cert
-  goes with --ca-folder only: it writes the file and ends without recording.
+  goes with --ca-folder only: it writes the file and ends without recording. The proxy checks
+  each site's own certificate against the system's trusted authorities first: a site whose
+  certificate does not verify (expired, for another name, self-signed) gets a certificate of an
+  untrusted issuer naming the reason instead, so the browser shows its usual warning and you
+  decide whether to go on.
 
 Exit status:
   0    the recording was saved (or nothing was recorded), or --ca-cert wrote the certificate

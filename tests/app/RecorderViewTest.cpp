@@ -8,6 +8,7 @@
 #include "http/support/FixtureServer.h"
 #include "model/CaptureSink.h"
 #include "recorder/AuthorityCheck.h"
+#include "recorder/EmbeddedBrowser.h"
 #include "recorder/RecorderFormView.h"
 #include "recorder/SplitterBar.h"
 
@@ -73,7 +74,11 @@ void serveSite(FixtureServer& server) {
                                "<input name=\"pw\" value=\"A&amp;B=\">"
                                "<input type=\"submit\" id=\"send\" value=\"Send\">"
                                "</form></body></html>"));
-    server.route("/login", page("<html><head><title>welcome</title></head><body>in</body></html>"));
+    // The form's answer sends the browser on, as sites do after a post.
+    server.route("/login",
+                 FixtureServer::reply(httpResponse(303, "", "Location: welcome?user=a\r\n")));
+    server.route("/welcome",
+                 page("<html><head><title>welcome</title></head><body>in</body></html>"));
     server.route("/app.js",
                  FixtureServer::reply(httpResponse(200, "document.title = 'scripted';",
                                                    "Content-Type: application/javascript\r\n")));
@@ -93,6 +98,12 @@ std::string derOf(const TlsIdentity& identity) {
     std::string der(reinterpret_cast<char*>(bytes), static_cast<std::size_t>(std::max(length, 0)));
     OPENSSL_free(bytes);
     return der;
+}
+
+// A site whose certificate the recording proxy trusts, as if signed by a public authority.
+const TlsIdentity& verifiedSite() {
+    static const TlsIdentity identity;
+    return identity;
 }
 
 // "scheme server method /uri [name=value ...] min-max content-type", values as stored.
@@ -183,6 +194,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true); // never the user's settings or authority
         // The fixture servers are reached direct, whatever proxy the machine names.
         qputenv("no_proxy", "127.0.0.1,localhost");
+        EmbeddedBrowser::trustSitesSignedBy(verifiedSite().certificatePem());
     }
 
     void init() {
@@ -367,6 +379,20 @@ private slots:
         QVERIFY(!issuedByAuthority({}, pem));
     }
 
+    void verifiedSitesOpenWithoutAnyCertificateQuestion() {
+        FixtureServer server(&verifiedSite());
+        serveSite(server);
+        showView();
+        int certificateErrors = 0;
+        connect(view->browser()->page(), &QWebEnginePage::certificateError, this,
+                [&certificateErrors] { ++certificateErrors; });
+        view->navigate(QString::fromStdString(server.origin()) + "/");
+        QVERIFY(pageShows("/"));
+        QCOMPARE(certificateErrors, 0);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(targetsOf(server).count("/app.js") == 1);
+    }
+
     void browsingFollowsHistoryAndRecordsNothingWhileStopped() {
         FixtureServer server;
         serveSite(server);
@@ -429,9 +455,24 @@ private slots:
         recorder.SetNotifier(&view->captureNotifier());
         recorder.BeginRecording();
 
+        // The fixture's self-signed certificate does not verify, so the browser asks; the tester
+        // goes on knowingly.
+        QString question;
+        if (secure)
+            answerNextModal(view.get(), [&question](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (!box) return;
+                question = box->windowTitle() + ": " + box->text();
+                box->button(QMessageBox::Yes)->click();
+            });
         // A typed URL; the page's script and picture load but are not requests of their own.
         view->navigate(origin + "/");
         QVERIFY(pageShows("/"));
+        if (secure) {
+            QVERIFY2(question.startsWith("Torvex: The certificate of 127.0.0.1 is not valid: "),
+                     qPrintable(question));
+            QVERIFY2(question.endsWith(". Open the page anyway?"), qPrintable(question));
+        }
         QVERIFY(rowsArrive(1));
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -447,7 +488,8 @@ private slots:
         QVERIFY(rowsArrive(2));
         now += 7;
         click("send");
-        QVERIFY(pageShows("/login"));
+        // The page the post's answer leads to loads, yet the post stays the last request.
+        QVERIFY(pageShows("/welcome"));
         QVERIFY(rowsArrive(3));
         recorder.EndRecording();
         QVERIFY(workbench->document.modified());

@@ -167,18 +167,21 @@ bool BrowserClient::openTunnel(const std::string& authority, const std::string& 
         error = "CONNECT was not answered with 200";
         return false;
     }
-    context_      = SSL_CTX_new(TLS_client_method());
-    BIO* pem      = BIO_new_mem_buf(authorityPem.data(), static_cast<int>(authorityPem.size()));
-    X509* trusted = PEM_read_bio_X509(pem, nullptr, nullptr, nullptr);
-    BIO_free(pem);
-    const bool trustedOnly =
-        trusted != nullptr && X509_STORE_add_cert(SSL_CTX_get_cert_store(context_), trusted) == 1;
-    X509_free(trusted);
-    if (!trustedOnly) {
-        error = "the authority certificate does not load";
-        return false;
+    context_ = SSL_CTX_new(TLS_client_method());
+    if (!authorityPem.empty()) {
+        BIO* pem      = BIO_new_mem_buf(authorityPem.data(), static_cast<int>(authorityPem.size()));
+        X509* trusted = PEM_read_bio_X509(pem, nullptr, nullptr, nullptr);
+        BIO_free(pem);
+        const bool trustedOnly =
+            trusted != nullptr &&
+            X509_STORE_add_cert(SSL_CTX_get_cert_store(context_), trusted) == 1;
+        X509_free(trusted);
+        if (!trustedOnly) {
+            error = "the authority certificate does not load";
+            return false;
+        }
+        SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
     }
-    SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
     // A proxy that stops mid-handshake closes without close_notify; that is an end too.
     SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
     session_ = SSL_new(context_);

@@ -39,6 +39,7 @@ public:
 
     // CONNECT to `authority`, then TLS that trusts only `authorityPem` and checks the
     // certificate names `host` (a name or an IP address); SNI names `sniName` when not empty.
+    // An empty `authorityPem` accepts any certificate, to look at what the proxy presents.
     // False with `error` set.
     bool openTunnel(const std::string& authority, const std::string& authorityPem,
                     const std::string& host, const std::string& sniName, std::string& error);

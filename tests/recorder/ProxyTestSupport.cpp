@@ -15,6 +15,12 @@ void ProxyTest::TearDown() {
     std::filesystem::remove_all(folder_.parent_path(), ignored);
 }
 
+RecordingProxy::Options ProxyTest::trustingSites() {
+    RecordingProxy::Options options;
+    options.verifySites = false;
+    return options;
+}
+
 std::unique_ptr<RecordingProxy> ProxyTest::startProxy(RecordingProxy::Options options) {
     options.authorityFolder = folder_.string();
     options.onNavigation    = [this](const ProxiedNavigation& navigation) {

@@ -18,8 +18,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Started proxy; the test fails when it does not start.
-    std::unique_ptr<RecordingProxy> startProxy(RecordingProxy::Options options = {});
+    // Started proxy; the test fails when it does not start. Unless told otherwise it trusts
+    // every site, as most tests use self-signed fixture servers.
+    std::unique_ptr<RecordingProxy> startProxy(RecordingProxy::Options options = trustingSites());
+    static RecordingProxy::Options trustingSites();
 
     std::vector<ProxiedNavigation> navigations() const;
     std::vector<std::string> problems() const;

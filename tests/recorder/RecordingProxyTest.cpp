@@ -473,8 +473,8 @@ TEST_F(ProxyTest, AnUpstreamProxyCarriesPlainAndTunnelledRequests) {
         if (channel.readRequest(5s)) channel.send(httpResponse(200, "tunnelled"));
     });
 
-    RecordingProxy::Options options;
-    options.upstream = [&](const std::string& scheme, const std::string&) {
+    RecordingProxy::Options options = trustingSites();
+    options.upstream                = [&](const std::string& scheme, const std::string&) {
         return hostOf(scheme == "https" ? tunnelling : upstream);
     };
     auto proxy = startProxy(options);

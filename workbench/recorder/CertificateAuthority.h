@@ -31,6 +31,9 @@ public:
     X509* certificateFor(const std::string& host);
     // The key that every host certificate certifies.
     EVP_PKEY* hostKey() const { return hostKey_.get(); }
+    // The base64 SHA-256 digest of that key's SubjectPublicKeyInfo, the form in which Chromium
+    // takes keys to trust.
+    std::string hostKeyPin() const;
 
 private:
     CertificateAuthority(KeyPtr key, CertificatePtr certificate, KeyPtr hostKey);

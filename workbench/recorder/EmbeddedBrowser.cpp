@@ -6,24 +6,36 @@
 #include "recorder/RequestRecorder.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 #include <unistd.h>
 
 namespace torvex {
 namespace {
 
+std::string& extraTrustedSites() {
+    static std::string pem;
+    return pem;
+}
+
 // Chromium sends requests for loopback hosts direct unless the bypass list takes them out, and
-// testers record their local servers all the time.
-void pointChromiumAt(int port) {
+// testers record their local servers all the time. The key of the proxy's trusted certificates
+// is trusted outright, so that Chromium accepts them without asking, also for sites it keeps
+// to HTTPS strictly (HSTS), where it lets no one override a certificate error.
+void pointChromiumAt(int port, const std::string& trustedKeyPin) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.isEmpty()) flags += ' ';
     flags += "--proxy-server=http://127.0.0.1:" + QByteArray::number(port) +
              " --proxy-bypass-list=<-loopback>";
+    if (!trustedKeyPin.empty())
+        flags +=
+            " --ignore-certificate-errors-spki-list=" + QByteArray::fromStdString(trustedKeyPin);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
@@ -43,6 +55,10 @@ EmbeddedBrowser& EmbeddedBrowser::instance() {
     return *browser;
 }
 
+void EmbeddedBrowser::trustSitesSignedBy(const std::string& pem) {
+    extraTrustedSites() += pem;
+}
+
 EmbeddedBrowser::EmbeddedBrowser() : QObject(QCoreApplication::instance()) {
     allowStartAsRoot();
     startProxy();
@@ -59,10 +75,11 @@ void EmbeddedBrowser::startProxy() {
     RecordingProxy::Options options;
     options.authorityFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
-    options.markedOnly   = true;
-    options.upstream     = upstreamFromEnvironment;
-    options.onNavigation = [this](const ProxiedNavigation& navigation) { deliver(navigation); };
-    options.onProblem    = [this](const std::string& text) {
+    options.markedOnly      = true;
+    options.extraTrustedPem = extraTrustedSites();
+    options.upstream        = upstreamFromEnvironment;
+    options.onNavigation    = [this](const ProxiedNavigation& navigation) { deliver(navigation); };
+    options.onProblem       = [this](const std::string& text) {
         emit problemReported(QString::fromStdString(text));
     };
     auto proxy = std::make_unique<RecordingProxy>(std::move(options));
@@ -73,7 +90,7 @@ void EmbeddedBrowser::startProxy() {
         return;
     }
     authorityPem_ = proxy->authorityCertificatePem();
-    pointChromiumAt(proxy->port());
+    pointChromiumAt(proxy->port(), proxy->hostKeyPin());
     proxy_ = std::move(proxy);
 }
 
@@ -109,22 +126,50 @@ void EmbeddedBrowser::deliver(const ProxiedNavigation& navigation) {
 
 QWebEnginePage* EmbeddedBrowser::createPage(QObject* parent) {
     auto* page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), parent);
-    connect(page, &QWebEnginePage::certificateError, this, &EmbeddedBrowser::onCertificateError);
+    connect(
+        page, &QWebEnginePage::certificateError, this,
+        [this, page](const QWebEngineCertificateError& error) { onCertificateError(page, error); });
     return page;
 }
 
-void EmbeddedBrowser::onCertificateError(const QWebEngineCertificateError& reported) {
-    // The proxy shows the browser certificates of Torvex's own authority; any other fault in a
-    // certificate is the site's and stays refused.
+void EmbeddedBrowser::onCertificateError(QWebEnginePage* page,
+                                         const QWebEngineCertificateError& reported) {
+    // The proxy shows the browser certificates of Torvex's own authority for sites whose own
+    // certificate verifies; those pass silently.
     QWebEngineCertificateError error   = reported;
     const QList<QSslCertificate> chain = error.certificateChain();
     const QByteArray leaf              = chain.isEmpty() ? QByteArray() : chain.first().toDer();
     const std::string_view leafDer(leaf.constData(), static_cast<std::size_t>(leaf.size()));
     if (issuedByAuthority(leafDer, authorityPem_)) {
         error.acceptCertificate();
-    } else {
-        error.rejectCertificate();
+        return;
     }
+    const QString host = error.url().host();
+    if (!error.isOverridable()) {
+        error.rejectCertificate();
+        emit problemReported(QStringLiteral("the certificate of %1 is not valid: %2")
+                                 .arg(host, error.description()));
+        return;
+    }
+    // Anything else is the site's own fault (the proxy signs it with an untrusted issuer):
+    // the user decides, as in any browser. The box does not block, so the page goes on
+    // loading other things meanwhile.
+    error.defer();
+    auto* box = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("Torvex"),
+        QStringLiteral("The certificate of %1 is not valid: %2. Open the page anyway?")
+            .arg(host, error.description()),
+        QMessageBox::Yes | QMessageBox::No, QWebEngineView::forPage(page));
+    box->setDefaultButton(QMessageBox::No);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [box, error]() mutable {
+        if (box->clickedButton() == box->button(QMessageBox::Yes))
+            error.acceptCertificate();
+        else
+            error.rejectCertificate();
+    });
+    box->show();
 }
 
 } // namespace torvex

@@ -27,13 +27,17 @@ class EmbeddedBrowser : public QObject {
 public:
     // Made on first use, with its proxy started; needs the application object.
     static EmbeddedBrowser& instance();
+    // Authorities whose sites count as verified besides the system's (PEM), for test servers;
+    // takes effect only before the first instance().
+    static void trustSitesSignedBy(const std::string& pem);
 
     // Captured navigations go to the recorder's OnBeforeNavigate. Detaching waits for a capture
     // that is under way, so the recorder and its partners may go right after it.
     void attach(CRequestRecorder& recorder);
     void detach(CRequestRecorder& recorder);
 
-    // A page for a browser view: navigations marked, certificates of Torvex's authority accepted.
+    // A page for a browser view: navigations marked, certificates of Torvex's authority accepted,
+    // any other certificate only when the user says so.
     QWebEnginePage* createPage(QObject* parent);
 
     // Empty while navigations can be recorded; otherwise why the browser goes direct.
@@ -41,8 +45,9 @@ public:
     int proxyPort() const;
 
 signals:
-    // A problem the proxy met (an upstream that cannot be reached, a failed handshake); emitted
-    // on a proxy thread, so receivers get it queued.
+    // A problem the proxy met (an upstream that cannot be reached, a failed handshake, a site
+    // whose certificate does not verify), or a certificate the browser refused outright; may be
+    // emitted on a proxy thread, so receivers get it queued.
     void problemReported(const QString& text);
 
 private:
@@ -52,7 +57,7 @@ private:
     void startProxy();
     void prepareProfile();
     void deliver(const ProxiedNavigation& navigation);
-    void onCertificateError(const QWebEngineCertificateError& reported);
+    void onCertificateError(QWebEnginePage* page, const QWebEngineCertificateError& reported);
 
     std::unique_ptr<RecordingProxy> proxy_;
     std::string authorityPem_;

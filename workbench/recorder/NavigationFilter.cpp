@@ -21,4 +21,20 @@ bool NavigationFilter::takeNavigation(HeaderList& headers) const {
     return accept != nullptr && startsWithNoCase(*accept, "text/html");
 }
 
+NavigationFilter::Verdict NavigationFilter::judge(HeaderList& headers, std::string_view url) const {
+    const bool navigation = takeNavigation(headers);
+    // Also an unmarked request takes its entry: the embedded browser leaves redirects unmarked,
+    // and a chain of them is followed only while each step is known.
+    if (redirects_.takeTarget(url, RedirectMemory::Clock::now())) return Verdict::Redirected;
+    return navigation ? Verdict::Report : Verdict::Pass;
+}
+
+void NavigationFilter::noteAnswer(Verdict verdict, std::string_view url,
+                                  std::string_view responseHead) const {
+    if (verdict == Verdict::Pass) return;
+    ResponseHead answer;
+    if (parseResponseHead(responseHead, answer))
+        redirects_.noteAnswer(url, answer, RedirectMemory::Clock::now());
+}
+
 } // namespace torvex

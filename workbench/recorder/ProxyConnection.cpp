@@ -112,20 +112,33 @@ ProxyConnection::After ProxyConnection::openTunnel(const RequestHead& request) {
     int port = 0;
     if (!parseAuthority(request.target, 443, host, port))
         return reply(400, "Bad Request", "CONNECT needs host:port.", true);
+    // The site is reached before the browser hears back, so that one that cannot be reached is
+    // answered with 502 as for plain HTTP.
+    std::string unreachable;
+    if (!shared_.connector.openTunnel(Origin{"https", host, port}, server_, unreachable)) {
+        server_ = {};
+        if (shared_.stop.triggered()) return After::Close;
+        shared_.reportProblem(unreachable);
+        return reply(502, "Bad Gateway", "Torvex recording proxy: " + unreachable, true);
+    }
     char first = 0;
     if (client_.send("HTTP/1.1 200 Connection established\r\n\r\n", kTimeout) != IoStatus::Ok ||
         client_.peek(first, kTimeout) != IoStatus::Ok)
         return After::Close;
-    server_ = {};
     // TLS begins with a handshake record; anything else is plain HTTP through the tunnel, as
     // browsers send for ws:// addresses.
     if (first != kTlsHandshakeRecord) {
+        server_ = {};
         tunnel_ = Origin{"http", host, port};
         return After::KeepAlive;
     }
 
-    tunnelHost_    = host;
-    SslPtr session = shared_.tls.newBrowserSession(tunnelHost_);
+    // The site's certificate decides which issuer signs the one the browser gets.
+    tunnelHost_ = host;
+    std::string untrustedSite;
+    shared_.connector.secureTunnel(server_, untrustedSite);
+    if (!untrustedSite.empty()) shared_.reportProblem(untrustedSite);
+    SslPtr session = shared_.tls.newBrowserSession(tunnelHost_, server_.siteFailure);
     if (!session) {
         shared_.reportProblem(takeOpenSslError("cannot set up TLS for " + host));
         return After::Close;
@@ -149,7 +162,9 @@ ProxyConnection::After ProxyConnection::openTunnel(const RequestHead& request) {
 ProxyConnection::After ProxyConnection::forward(RequestHead& request, const Origin& origin,
                                                 const std::string& pathAndQuery) {
     HeaderList& headers         = request.headers;
-    const bool navigation       = shared_.filter.takeNavigation(headers);
+    const std::string url       = origin.url() + pathAndQuery;
+    const auto verdict          = shared_.filter.judge(headers, url);
+    const bool navigation       = verdict == NavigationFilter::Verdict::Report;
     const bool clientKeepsAlive = request.version == "HTTP/1.0"
                                       ? headers.hasToken("Connection", "keep-alive")
                                       : !headers.hasToken("Connection", "close");
@@ -188,9 +203,7 @@ ProxyConnection::After ProxyConnection::forward(RequestHead& request, const Orig
         headers.remove("Transfer-Encoding");
         headers.add("Content-Length", std::to_string(body->size()));
     }
-    if (navigation)
-        shared_.reportNavigation(
-            {origin.url() + pathAndQuery, "", *body, contentTypeLine(headers, *body)});
+    if (navigation) shared_.reportNavigation({url, "", *body, contentTypeLine(headers, *body)});
 
     // An error answer keeps the connection only when the request was read whole and the
     // browser expects a body.
@@ -214,6 +227,8 @@ ProxyConnection::After ProxyConnection::forward(RequestHead& request, const Orig
         server_ = {};
         return answerServerFailure(origin, status, error, keepAfterError);
     }
+    // Before the browser has the answer: a redirect's target must be known when it is asked for.
+    shared_.filter.noteAnswer(verdict, url, responseBlock);
     return answer(request, clientKeepsAlive, upgrading, std::move(responseBlock));
 }
 

@@ -129,7 +129,7 @@ bool RecordingProxy::start(std::string& error) {
     }
     state.authority = CertificateAuthority::open(state.folder(), error);
     if (!state.authority) return false;
-    auto tls = TlsContexts::create(*state.authority, error);
+    auto tls = TlsContexts::create(*state.authority, state.options, error);
     if (!tls) return false;
     auto stopSignal = std::make_unique<StopSignal>();
     if (!stopSignal->valid()) {
@@ -174,6 +174,10 @@ std::string RecordingProxy::authorityCertificatePem() const {
     std::string text, error;
     if (readSmallFile(authorityCertificatePath(), text, error) != FileRead::Read) return {};
     return text;
+}
+
+std::string RecordingProxy::hostKeyPin() const {
+    return state_->authority ? state_->authority->hostKeyPin() : std::string();
 }
 
 } // namespace torvex

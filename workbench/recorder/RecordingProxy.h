@@ -16,9 +16,10 @@ struct ProxiedNavigation {
 
 // The recording proxy: an HTTP proxy on 127.0.0.1 that the embedded browser (or any browser) is
 // pointed at. Plain HTTP is forwarded as it is; CONNECT is terminated with a certificate for the
-// host signed by Torvex's own certificate authority, and the requests inside the tunnel are
-// forwarded to the real host over TLS. Each request that is a navigation is reported before it
-// is forwarded; pictures, scripts and style sheets pass through unreported.
+// host signed by Torvex's own certificate authority (when the host's own certificate verifies),
+// and the requests inside the tunnel are forwarded to the real host over TLS. Each request that
+// is a navigation is reported before it is forwarded; pictures, scripts and style sheets pass
+// through unreported.
 class RecordingProxy {
 public:
     // The private header the embedded browser puts on its navigations ("main" or "frame"); the
@@ -40,6 +41,14 @@ public:
         std::function<std::string(const std::string& scheme, const std::string& host)> upstream;
         // Called on a proxy thread, before the request is forwarded.
         std::function<void(const ProxiedNavigation&)> onNavigation;
+        // Check each HTTPS site's certificate (chain against the system's trusted authorities,
+        // and the host name) before the browser is answered. A site that fails is still
+        // reached, but the browser gets a certificate of an untrusted issuer naming the
+        // failure, so it shows its usual warning and the tester decides. False trusts every
+        // site.
+        bool verifySites = true;
+        // PEM certificates of further authorities to trust for sites, e.g. a test CA.
+        std::string extraTrustedPem;
         // Problems worth telling the user (an upstream that cannot be reached, a failed
         // handshake), one line each; called on a proxy thread.
         std::function<void(const std::string&)> onProblem;
@@ -60,6 +69,9 @@ public:
     // The authority's certificate, for importing into a browser.
     std::string authorityCertificatePath() const;
     std::string authorityCertificatePem() const;
+    // The base64 SHA-256 digest of the public key in every certificate the authority signs for
+    // this proxy (Chromium's form for keys to trust); empty until it starts.
+    std::string hostKeyPin() const;
 
 private:
     struct State;
