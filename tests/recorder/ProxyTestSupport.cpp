@@ -2,6 +2,11 @@
 
 #include <cstdlib>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace torvex::test {
 
 void ProxyTest::SetUp() {
@@ -54,6 +59,22 @@ std::string requestText(const std::string& method, const std::string& target,
     std::string text = method + " " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + extra;
     if (!body.empty()) text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     return text + "\r\n" + body;
+}
+
+std::string hostOf(const FixtureServer& server) {
+    return "127.0.0.1:" + std::to_string(server.port());
+}
+
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family      = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size          = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }
 
 } // namespace torvex::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/support/FixtureServer.h"
 #include "recorder/RecordingProxy.h"
 
 #include <gtest/gtest.h>
@@ -38,5 +39,11 @@ private:
 std::string requestText(const std::string& method, const std::string& target,
                         const std::string& host, const std::string& extra = {},
                         const std::string& body = {});
+
+// "127.0.0.1:<port>" of the fixture server.
+std::string hostOf(const FixtureServer& server);
+
+// A loopback port with nothing listening on it.
+int closedPort();
 
 } // namespace torvex::test

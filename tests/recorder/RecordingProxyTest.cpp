@@ -24,23 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string hostOf(const FixtureServer& server) {
-    return "127.0.0.1:" + std::to_string(server.port());
-}
-
-// A loopback port with nothing listening on it.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family      = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size          = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 std::string issuerName(X509* certificate) {
     char name[256] = {};
     X509_NAME_get_text_by_NID(X509_get_issuer_name(certificate), NID_commonName, name, sizeof name);

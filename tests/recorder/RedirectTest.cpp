@@ -75,10 +75,6 @@ TEST(RedirectMemoryTest, RemembersRedirectTargetsOnceForAWhileAndBoundedInNumber
     EXPECT_TRUE(memory.takeTarget("http://h/n" + std::to_string(RedirectMemory::kCapacity), start));
 }
 
-std::string hostOf(const FixtureServer& server) {
-    return "127.0.0.1:" + std::to_string(server.port());
-}
-
 FixtureServer::Handler redirect(int status, const std::string& location) {
     return FixtureServer::reply(httpResponse(status, "", "Location: " + location + "\r\n"));
 }

@@ -63,23 +63,6 @@ std::string unitOf(X509* certificate) {
     return certificate ? entry(X509_get_subject_name(certificate), NID_organizationalUnitName) : "";
 }
 
-std::string hostOf(const FixtureServer& server) {
-    return "127.0.0.1:" + std::to_string(server.port());
-}
-
-// A loopback port with nothing listening on it.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family      = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size          = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 class SiteVerificationTest : public ProxyTest {
 protected:
     std::unique_ptr<RecordingProxy> startChecking(const std::string& extraTrustedPem = {}) {
