@@ -184,15 +184,18 @@ void CRunnerFormView::showBatchRange() {
 }
 
 void CRunnerFormView::commitPendingEdits() {
+    // Only the box being typed in can differ from the stored range; committing redraws all three.
     const struct {
         CommittedNumberBox* box;
         BatchRule rule;
-    } boxes[] = {{batchFrom_, &withFromText}, {batchTo_, &withToText}, {batchStep_, &withStepText}};
+        int stored;
+    } boxes[] = {{batchFrom_, &withFromText, batchRange_.from},
+                 {batchTo_, &withToText, batchRange_.to},
+                 {batchStep_, &withStepText, batchRange_.step}};
     for (const auto& each : boxes) {
-        const int stored = each.box == batchFrom_ ? batchRange_.from
-                           : each.box == batchTo_ ? batchRange_.to
-                                                  : batchRange_.step;
-        if (each.box->text() != QString::number(stored)) commitBatchText(each.rule, each.box);
+        if (each.box->text() != QString::number(each.stored)) {
+            return commitBatchText(each.rule, each.box);
+        }
     }
 }
 
