@@ -2,6 +2,7 @@
 // or running (real runs against a fixture server), the window layout, and scenario and results
 // files with the modified prompt.
 #include "app/MainFrame.h"
+#include "FreshWorkbench.h"
 #include "ModalAnswer.h"
 #include "WebEngineTestMain.h"
 #include "app/LayoutStore.h"
@@ -84,13 +85,8 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void init() {
-        QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).clear();
-        QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex"))
-            .setValue(QStringLiteral("Tip/StartUp"), false);
         folder    = std::make_unique<torvex::test::TempDir>();
-        workbench = std::make_unique<Workbench>();
-        workbench->runner.Initialize(workbench->notifier);
-        workbench->document.reinitialize();
+        workbench = torvex::test::freshWorkbench();
         // Runs in these tests are single runs that keep no files.
         CRunSection& run = workbench->document.scenario().run;
         run.batchRun     = 0;

@@ -1,6 +1,7 @@
 // Runs started from the workbench as a user starts them: the scenario file is opened, the run
 // settings are typed into the Runner view and Run Test is pressed. A batch ends in the report view
 // with every run of it listed; a stopped run and a refused folder end in the Runner view.
+#include "FreshWorkbench.h"
 #include "ModalAnswer.h"
 #include "WebEngineTestMain.h"
 #include "app/MainFrame.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTest>
@@ -107,13 +107,8 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void init() {
-        QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).clear();
-        QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex"))
-            .setValue(QStringLiteral("Tip/StartUp"), false);
         folder    = std::make_unique<torvex::test::TempDir>();
-        workbench = std::make_unique<Workbench>();
-        workbench->runner.Initialize(workbench->notifier);
-        workbench->document.reinitialize();
+        workbench = torvex::test::freshWorkbench();
     }
 
     void cleanup() {
