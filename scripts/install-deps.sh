@@ -12,8 +12,8 @@ packages=(
     # console runner, also spread over machines with MPI; the demo site
     libcli11-dev libopenmpi-dev openmpi-bin libcpp-httplib-dev
     # workbench: the desktop program (Qt Widgets, Qt Test), its embedded browser for recording,
-    # and a font to draw it with
-    qt6-base-dev qt6-qpa-plugins qt6-webengine-dev fonts-dejavu-core
+    # its graphs (Qt Charts), and a font to draw it with
+    qt6-base-dev qt6-qpa-plugins qt6-webengine-dev qt6-charts-dev fonts-dejavu-core
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
     # tests: real proxies; a virtual display for screenshots of the desktop program

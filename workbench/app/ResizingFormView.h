@@ -21,6 +21,8 @@ public:
     // The view became the visible one, or the results or the run log changed while it was.
     virtual void RefreshView() {}
     virtual void LogChanged() {}
+    // Another view is about to become the visible one.
+    virtual void DeactivateView() {}
 };
 
 } // namespace torvex

@@ -1,0 +1,1 @@
+#include "editor/ParameterDialog.h"
