@@ -1,22 +1,23 @@
 #pragma once
 
-#include "app/ResizingFormView.h"
+#include "results/GraphicsFormView.h"
 
 namespace torvex {
 
 class CResultsContainer;
 
 // "Batch Run Graphs": six graphs of a batch against its variable (virtual users or iterations).
-class CAddGraphicsFormView : public CResizingFormView {
+// Refreshed on activation, on changes of the results list and after the first finished run of a
+// batch.
+class CAddGraphicsFormView : public CGraphFormView {
     Q_OBJECT
 public:
     explicit CAddGraphicsFormView(CResultsContainer& results, QWidget* parent = nullptr);
 
-    // Activation, changes of the results list and the first finished run of a batch; redraws
-    // only when the last run changed.
-    void RefreshView() override;
-    // A new or opened scenario: "No results".
-    void ResetView() override;
+protected:
+    bool hasGraphs(const ResultsList& list) const override;
+    QStringList graphNames(const ResultsList& list) const override;
+    GraphChart chartOf(const ResultsList& list, int item) const override;
 };
 
 } // namespace torvex

@@ -2,6 +2,7 @@
 
 #include "results/ResultsStore.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ GraphChart batchGraphChart(const ResultsList& list, int graph);
 std::string pointTooltip(const GraphPoint& point);
 // One axis label, printed with the axis's format.
 std::string axisLabel(const GraphAxis& axis, double value);
+
+// The colour of the per-request series with this index; the table of 62 colours repeats.
+GraphColour requestSeriesColour(std::size_t series);
 
 // The axis rules shared by every graph, for the values plotted.
 void applyYRule(GraphAxis& y, double largestY);
