@@ -1,0 +1,247 @@
+// The Editor's request list: filling it, loading the selected request, and adding, moving,
+// deleting and clearing requests. Every read or change of the requests holds the container's
+// lock, so that a test run reading the scenario on its own thread sees each edit whole.
+#include "editor/EditorFormView.h"
+#include "model/Document.h"
+#include "recorder/RequestRowTexts.h"
+#include "runner/CommittedNumberBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <mutex>
+
+namespace torvex {
+namespace {
+
+constexpr int kRequestIdRole = Qt::UserRole;
+const QString kClearQuestion =
+    QStringLiteral("Are you sure you want to clear the list of requests?");
+
+void showRowTexts(QTreeWidgetItem* row, const CRequest& request) {
+    row->setText(0, QString::fromStdString(request.name));
+    row->setText(1, QString::fromStdString(requestUrlText(request)));
+    row->setText(2, QString::fromStdString(requestDataText(request)));
+    row->setText(3, QString::fromStdString(requestDelayText(request)));
+}
+
+QTreeWidgetItem* rowFor(const CRequest& request) {
+    auto* row = new QTreeWidgetItem;
+    showRowTexts(row, request);
+    row->setData(0, kRequestIdRole, request.id);
+    return row;
+}
+
+// The nodes in list order (pre-order), so that a row index names its node.
+void collectNodes(std::vector<std::unique_ptr<CRequestsContainer::Node>>& nodes,
+                  std::vector<CRequestsContainer::Node*>& order) {
+    for (auto& node : nodes) {
+        order.push_back(node.get());
+        collectNodes(node->children, order);
+    }
+}
+
+void removeFirst(std::vector<std::string>& sequence, const std::string& name) {
+    const auto found = std::find(sequence.begin(), sequence.end(), name);
+    if (found != sequence.end()) sequence.erase(found);
+}
+
+} // namespace
+
+CRequest* CEditorFormView::requestOf(const QTreeWidgetItem* row) const {
+    if (!row) return nullptr;
+    return document_.scenario().requests.findById(row->data(0, kRequestIdRole).toInt());
+}
+
+QTreeWidgetItem* CEditorFormView::markedRow() const {
+    return requests_->currentItem();
+}
+
+void CEditorFormView::fillRequestList() {
+    CRequestsContainer& requests = document_.scenario().requests;
+    ++loading_; // the selection made here loads its request below, once
+    requests_->clear();
+    {
+        std::lock_guard guard(requests);
+        QList<QTreeWidgetItem*> rows;
+        requests.forEach([&rows](const CRequest& request) { rows.append(rowFor(request)); });
+        requests_->addTopLevelItems(rows);
+        requests_->setFocus();
+        if (!rows.isEmpty()) {
+            if (currentRow_ < 0 || currentRow_ >= rows.size()) currentRow_ = 0;
+            requests_->setCurrentItem(rows[currentRow_]);
+        }
+        --loading_;
+        if (rows.isEmpty()) {
+            currentId_ = 0;
+        } else {
+            loadRequest(rows[currentRow_]);
+        }
+    }
+    rebuildUriChoices();
+    updateEnabling();
+    fitRequestColumns();
+}
+
+void CEditorFormView::onRequestSelectionChanged() {
+    if (loading_ > 0) return;
+    if (QTreeWidgetItem* row = markedRow()) loadRequest(row);
+    updateEnabling();
+}
+
+void CEditorFormView::loadRequest(QTreeWidgetItem* row) {
+    std::lock_guard guard(document_.scenario().requests);
+    const CRequest* request = requestOf(row);
+    if (row->isSelected()) currentRow_ = requests_->indexOfTopLevelItem(row);
+    if (!request) return;
+    currentId_ = request->id;
+    lastFrom_  = request->delayMin;
+    lastTo_    = request->delayMax;
+
+    ++loading_;
+    name_->setText(QString::fromStdString(request->name));
+    secure_->setChecked(request->scheme == CRequest::kHttps);
+    server_->setText(QString::fromStdString(request->server));
+    setDelayText(DelayField::kFrom, request->delayMin);
+    setDelayText(DelayField::kTo, request->delayMax);
+    method_->setCurrentIndex(request->method - 1);
+    fillParameters(*request);
+    --loading_;
+    // Rebuilt for every load, so the choices never show another request's URI.
+    rebuildUriChoices();
+}
+
+void CEditorFormView::rebuildUriChoices() {
+    ++loading_;
+    uri_->clear();
+    {
+        std::lock_guard guard(document_.scenario().requests);
+        const CRequest* request =
+            currentId_ ? document_.scenario().requests.findById(currentId_) : nullptr;
+        if (request) {
+            // The two dynamic entries take the URI from the previous response.
+            const QString own = QString::fromStdString(request->uri);
+            for (const QString& each : {own, QStringLiteral("$href()"), QStringLiteral("$action")})
+                if (uri_->findText(each) < 0) uri_->addItem(each);
+            uri_->setCurrentIndex(uri_->findText(own));
+        }
+    }
+    --loading_;
+}
+
+void CEditorFormView::addRequest() {
+    CRequestsContainer& requests = document_.scenario().requests;
+    {
+        std::lock_guard guard(requests);
+        auto request    = std::make_unique<CRequest>();
+        request->method = CRequest::kGet;
+        // The counter may give a name a row already shows: draw again until it is free.
+        const auto shown = [this](const std::string& name) {
+            const QString text = QString::fromStdString(name);
+            for (int row = 0; row < requests_->topLevelItemCount(); ++row)
+                if (requests_->topLevelItem(row)->text(0) == text) return true;
+            return false;
+        };
+        while (shown(request->name)) request->newId();
+        currentId_ = request->id;
+        requests.append(std::move(request));
+        currentRow_ = requests.count() - 1;
+    }
+    fillRequestList();
+    if (QTreeWidgetItem* row = requests_->topLevelItem(currentRow_)) requests_->scrollToItem(row);
+    markModified();
+}
+
+void CEditorFormView::moveRequest(int step) {
+    QTreeWidgetItem* marked = markedRow();
+    if (!marked) return;
+    const int row   = requests_->indexOfTopLevelItem(marked);
+    const int other = row + step;
+    {
+        std::lock_guard guard(document_.scenario().requests);
+        std::vector<CRequestsContainer::Node*> order;
+        collectNodes(document_.scenario().requests.nodes(), order);
+        if (other < 0 || other >= static_cast<int>(order.size()) ||
+            row >= static_cast<int>(order.size()))
+            return;
+        // Children stay where they are; only the two requests change places.
+        std::swap(order[static_cast<std::size_t>(row)]->request,
+                  order[static_cast<std::size_t>(other)]->request);
+        currentRow_ = other;
+    }
+    fillRequestList();
+    markModified();
+    if (QTreeWidgetItem* current = requests_->topLevelItem(currentRow_))
+        requests_->scrollToItem(current);
+}
+
+void CEditorFormView::deleteRequests() {
+    std::vector<int> rows;
+    for (const QModelIndex& each : requests_->selectionModel()->selectedRows())
+        rows.push_back(each.row());
+    if (rows.empty()) return;
+    std::sort(rows.begin(), rows.end());
+
+    CScenario& scenario = document_.scenario();
+    {
+        std::lock_guard guard(scenario.requests);
+        for (int row : rows) {
+            const CRequest* request = requestOf(requests_->topLevelItem(row));
+            if (!request) continue;
+            const int id           = request->id;
+            const std::string name = request->name;
+            removeFirst(scenario.run.initialSeq, name);
+            removeFirst(scenario.run.mainSeq, name);
+            removeFirst(scenario.run.finalSeq, name);
+            scenario.requests.remove(id);
+        }
+        const int left = scenario.requests.count();
+        currentRow_    = left > 0 ? std::min(rows.back(), left - 1) : -1;
+        if (left == 0) currentId_ = 0;
+    }
+    fillRequestList();
+    markModified();
+    if (QTreeWidgetItem* selected = requests_->topLevelItem(currentRow_)) {
+        requests_->scrollToItem(selected);
+        requests_->setFocus();
+    }
+}
+
+void CEditorFormView::clearRequests() {
+    if (QMessageBox::question(this, QStringLiteral("Torvex"), kClearQuestion,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    CScenario& scenario = document_.scenario();
+    {
+        std::lock_guard guard(scenario.requests);
+        scenario.requests.clear();
+        scenario.run.initialSeq.clear();
+        scenario.run.mainSeq.clear();
+        scenario.run.finalSeq.clear();
+    }
+    fillRequestList();
+    markModified();
+}
+
+void CEditorFormView::fitRequestColumns() {
+    const int width     = requests_->viewport()->width();
+    const int column    = std::max(0, static_cast<int>(0.43 * (width - 43)));
+    QHeaderView* header = requests_->header();
+    header->resizeSection(0, 50);
+    header->resizeSection(1, column);
+    header->resizeSection(2, column);
+    header->resizeSection(3, 70);
+}
+
+// Rewrites the row's texts after its request changed in place.
+void CEditorFormView::showRequestRow(QTreeWidgetItem* row, const CRequest& request) {
+    showRowTexts(row, request);
+}
+
+} // namespace torvex
