@@ -2,12 +2,14 @@
 
 #include "app/LayoutStore.h"
 #include "app/NavigationBar.h"
-#include "app/PendingView.h"
 #include "app/SplashScreen.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "editor/EditorFormView.h"
 #include "recorder/RecorderFormView.h"
 #include "recorder/RequestRecorder.h"
+#include "results/AddGraphicsFormView.h"
+#include "results/GraphicsFormView.h"
 #include "results/ReportFormView.h"
 #include "runner/RunnerFormView.h"
 
@@ -120,14 +122,6 @@ void CMainFrame::connectPaneKeys() {
 }
 
 void CMainFrame::createViews() {
-    const struct {
-        const char* title;
-        const char* emptyText;
-    } kViews[] = {
-        {"Recorder", "No page open"}, {"Editor", "No requests"},
-        {"Runner", "No run yet"},     {"Text Report", "No results"},
-        {"Graphs", "No results"},     {"Batch Run Graphs", "No results"},
-    };
     for (int i = 0; i < 6; ++i) {
         const int kind = kRecorderView + i;
         if (kind == kRecorderView) {
@@ -139,11 +133,16 @@ void CMainFrame::createViews() {
             auto* runner = new CRunnerFormView(workbench_.document, stack_);
             connect(runner, &CRunnerFormView::documentModified, this, &CMainFrame::updateTitle);
             views_[i] = runner;
+        } else if (kind == kEditorView) {
+            auto* editor = new CEditorFormView(workbench_.document, stack_);
+            connect(editor, &CEditorFormView::documentModified, this, &CMainFrame::updateTitle);
+            views_[i] = editor;
         } else if (kind == kReportView) {
             views_[i] = new CReportFormView(workbench_.runner.results(), stack_);
+        } else if (kind == kGraphsView) {
+            views_[i] = new CGraphicsFormView(workbench_.runner.results(), stack_);
         } else {
-            views_[i] = new PendingView(QString::fromUtf8(kViews[i].title),
-                                        QString::fromUtf8(kViews[i].emptyText), stack_);
+            views_[i] = new CAddGraphicsFormView(workbench_.runner.results(), stack_);
         }
         stack_->addWidget(views_[i]);
     }
@@ -158,6 +157,7 @@ void CMainFrame::SwitchView(int kind) {
     if (kind < kRecorderView || kind > kBatchGraphsView || kind == currentKind_) return;
     navigationGroup_ = groupOf(kind);
     navigation_->selectGroup(navigationGroup_);
+    view(currentKind_)->DeactivateView();
     CResizingFormView* next = view(kind);
     stack_->setCurrentWidget(next);
     currentKind_ = kind;
@@ -245,6 +245,8 @@ void CMainFrame::updateTitle() {
 
 void CMainFrame::resetViews() {
     for (CResizingFormView* each : views_) each->ResetView();
+    // Switching to the view that is already shown does not refresh it.
+    view(currentKind_)->RefreshView();
 }
 
 void CMainFrame::rebuildRecentFiles() {

@@ -9,6 +9,7 @@
 #include "app/SettingsDialog.h"
 #include "app/TipsDialog.h"
 #include "app/Workbench.h"
+#include "editor/EditorFormView.h"
 #include "recorder/RecorderFormView.h"
 #include "results/ReportFormView.h"
 #include "runner/RunChecks.h"
@@ -233,6 +234,7 @@ void CMainFrame::runCurrentScenario() {
             .exec();
         return;
     }
+    static_cast<CEditorFormView*>(view(kEditorView))->saveScenarioOptions();
     scenario.general.projectName        = workbench_.document.title();
     const GlobalSettingsValues settings = workbench_.settings.snapshot();
     std::string script;
