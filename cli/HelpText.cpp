@@ -10,7 +10,8 @@ class UsageFormatter : public CLI::Formatter {
 public:
     std::string make_usage(const CLI::App*, std::string) const override {
         return "Usage: torvex-run [options] FILE [-name=value ...] [testname]\n"
-               "       torvex-run [--report FILE] [--results FILE.rlt] FILE.tvs\n"
+               "       torvex-run [--report FILE] [--results FILE.rlt] [--graphs DIR] FILE.tvs\n"
+               "       torvex-run --graphs DIR FILE.rlt\n"
                "       torvex-run --check FILE\n"
                "       torvex-run --script FILE.tvs\n";
     }
@@ -30,7 +31,12 @@ Running a scenario file (FILE.tvs, recognised by its contents):
   (proxy, time-out, HTTP version), after the same checks, as a single run or a batch whose
   number of users or iterations steps from run to run. The run log goes to standard error and
   the report of every run to standard output (or --report); --results saves the results of all
-  runs for the workbench's report and graphs.
+  runs for the workbench's report and graphs. --graphs DIR draws the workbench's graphs as PNG
+  files in DIR: each request's times over the iterations or the runs, and for a batch its six
+  graphs against the number of users or iterations.
+
+Drawing saved results (FILE.rlt):
+  torvex-run --graphs DIR FILE.rlt draws the graphs of a results file without running anything.
 
 Exit status of a run:
   0    the run completed without errors
@@ -42,7 +48,8 @@ Examples:
   torvex-run shop.tvt
   torvex-run --set clients=20 --set requests=10 shop.tvt -host=test.example.com
   torvex-run --report shop-report.txt --set reportdir=results shop.tvt nightly
-  torvex-run --results shop.rlt shop.tvs)";
+  torvex-run --results shop.rlt --graphs shop-graphs shop.tvs
+  torvex-run --graphs shop-graphs shop.rlt)";
 
 } // namespace
 

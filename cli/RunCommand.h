@@ -11,6 +11,7 @@ struct RunRequest {
     std::vector<std::string> settings;        // "--set name=value", applied after the script
     std::string reportFile;                   // "--report"; empty for standard output
     std::string resultsFile;                  // "--results": the results list of a scenario run
+    std::string graphsFolder;                 // "--graphs": pictures of a scenario run's results
     bool distributed = false;                 // "--mpi": one process of an MPI job
 };
 

@@ -3,6 +3,7 @@
 #include "ConsoleRunNotifier.h"
 #include "ErrorOutput.h"
 #include "ExitStatus.h"
+#include "GraphOutput.h"
 #include "ReportOutput.h"
 #include "ScenarioScript.h"
 #include "SignalWatch.h"
@@ -120,6 +121,8 @@ int runScenarioPart(const RunRequest& request, SignalWatch& signals, ErrorOutput
 
     const bool speaks = !part || part->speaks;
     bool saved        = !speaks || saveResults(runner, request.resultsFile, errors);
+    if (speaks && !request.graphsFolder.empty())
+        saved = writeGraphs(runner.results(), request.graphsFolder, errors) && saved;
     bool clean =
         !interrupted && !signals.stopRequested() && everyRunWithoutErrors(runner.results());
     int status =

@@ -2,6 +2,7 @@
 
 #include "DistributedRun.h"
 #include "ExitStatus.h"
+#include "GraphOutput.h"
 #include "HelpText.h"
 #include "RunCommand.h"
 #include "ScenarioRun.h"
@@ -24,12 +25,23 @@ void printVersion() {
     std::printf("%s\n", version);
 }
 
-int startDistributedRun(const RunRequest& run) {
-#ifdef TORVEX_WITH_MPI
-    if (!run.resultsFile.empty() && !torvex::isScenarioFile(run.file)) {
-        std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
+// --results and --graphs keep the results list of a scenario's runs, which a test script's run
+// does not make. Returns 0 when neither is given.
+int refuseScenarioOptions(const RunRequest& run) {
+    for (const auto& [option, value] :
+         {std::pair{"--results", &run.resultsFile}, std::pair{"--graphs", &run.graphsFolder}}) {
+        if (value->empty()) continue;
+        std::fprintf(stderr, "%s needs a scenario file; %s is a test script.\n", option,
                      run.file.c_str());
         return exit_status::kUsage;
+    }
+    return 0;
+}
+
+int startDistributedRun(const RunRequest& run) {
+#ifdef TORVEX_WITH_MPI
+    if (!torvex::isScenarioFile(run.file)) {
+        if (int status = refuseScenarioOptions(run)) return status;
     }
     return runDistributed(run);
 #else
@@ -57,13 +69,15 @@ int startRun(std::vector<std::string> rest, RunRequest& run) {
     }
     run.file = rest.front();
     run.engineArguments.assign(rest.begin() + 1, rest.end());
-    if (run.distributed) return startDistributedRun(run);
-    if (torvex::isScenarioFile(run.file)) return runScenario(run);
-    if (!run.resultsFile.empty()) {
-        std::fprintf(stderr, "--results saves the runs of a scenario file; %s is not one.\n",
+    if (isResultsFileName(run.file) && !torvex::isScenarioFile(run.file)) {
+        if (!run.graphsFolder.empty()) return drawResultsFile(run);
+        std::fprintf(stderr, "%s is a results file: draw its graphs with --graphs DIR.\n",
                      run.file.c_str());
         return exit_status::kUsage;
     }
+    if (run.distributed) return startDistributedRun(run);
+    if (torvex::isScenarioFile(run.file)) return runScenario(run);
+    if (int status = refuseScenarioOptions(run)) return status;
     return runTestScript(run);
 }
 
@@ -101,6 +115,9 @@ int runMain(int argc, char** argv) {
     app.add_option("--results", run.resultsFile,
                    "Save the results of a scenario's runs to FILE.rlt for the workbench")
         ->type_name("FILE.rlt");
+    app.add_option("--graphs", run.graphsFolder,
+                   "Draw the graphs of a scenario's runs, or of FILE.rlt, as PNG files in DIR")
+        ->type_name("DIR");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -110,10 +127,10 @@ int runMain(int argc, char** argv) {
     std::vector<std::string> rest = app.remaining();
     bool otherCommand             = showVersion || app.count("--check") || app.count("--script");
     bool runArguments             = !rest.empty() || app.count("--set") || app.count("--report") ||
-                        app.count("--results") || app.count("--mpi");
+                        app.count("--results") || app.count("--graphs") || app.count("--mpi");
     if (otherCommand && runArguments) {
-        std::fputs("--version, --check and --script run no test: FILE, --set, --report and "
-                   "--results do not go with them.\n",
+        std::fputs("--version, --check and --script run no test: FILE, --set, --report, "
+                   "--results and --graphs do not go with them.\n",
                    stderr);
         return exit_status::kUsage;
     }

@@ -2,8 +2,8 @@
 # The main job: installs what is missing, builds Torvex, starts the demo shop on 127.0.0.1, writes
 # the shop's example scenario for that address and runs it with torvex-run: a batch of three load
 # tests with 5, 10 and 15 virtual users, 3 iterations each. The run log and each run's report show
-# as they come; the reports and the batch's results file are saved under build/demo-results. The
-# shop is always stopped. Exit status: torvex-run's (0 when every run completed without errors).
+# as they come; the reports, the batch's results file and its graphs (PNG pictures) are saved under
+# build/demo-results. The shop is always stopped. Exit status: torvex-run's (0 when every run completed without errors).
 # TORVEX_DEMO_PORT changes the port.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,7 +56,8 @@ echo "demo: running the scenario ${scenario#"$root"/}: 5, 10 and 15 virtual user
     "3 iterations each"
 
 status=0
-"$root/build/cli/torvex-run" --results "$results/shop.rlt" "$scenario" || status=$?
+"$root/build/cli/torvex-run" --results "$results/shop.rlt" --graphs "$results/graphs" "$scenario" ||
+    status=$?
 
 # Each run saves its report as <scenario>-<users>x<iterations>.xls in the scenario's report folder.
 saved=$(find "$results" -maxdepth 1 -name '*.xls' -newer "$scenario" -printf '%f\n' | sort -V |
@@ -64,5 +65,9 @@ saved=$(find "$results" -maxdepth 1 -name '*.xls' -newer "$scenario" -printf '%f
 [ -n "$saved" ] && echo "demo: the reports are saved in ${results#"$root"/}: $saved"
 [ "$results/shop.rlt" -nt "$scenario" ] &&
     echo "demo: the results of the batch are saved in ${results#"$root"/}/shop.rlt"
+pictures=$(find "$results/graphs" -maxdepth 1 -name '*.png' -newer "$scenario" 2>/dev/null | wc -l)
+[ "$pictures" -gt 0 ] &&
+    echo "demo: $pictures graphs of the batch are drawn in ${results#"$root"/}/graphs" \
+        "(batch-*.png: the six batch graphs; request-*.png: each request's times)"
 echo "demo: torvex-run exited with $status (0: every run completed without errors)"
 exit "$status"
