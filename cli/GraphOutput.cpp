@@ -51,7 +51,7 @@ bool drawPictures(const torvex::ResultsList&, const std::string&, std::vector<st
 
 bool writeGraphs(const torvex::CResultsContainer& results, const std::string& folder,
                  ErrorOutput& errors) {
-    const torvex::ResultsList list = torvex::resultsSnapshot(results);
+    const torvex::ResultsList list = results.GetAll();
     if (list.empty()) {
         errors.message("Graphs: no run finished, so there is nothing to draw.");
         return true;

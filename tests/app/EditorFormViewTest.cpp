@@ -205,6 +205,25 @@ private slots:
         QCOMPARE(b.scheme, int(CRequest::kHttp));
     }
 
+    void editsReachTheShownRequestWhenTheKeyboardMovedTheCurrentRow() {
+        CRequest& alpha        = addRequest("alpha", "a");
+        CRequest& beta         = addRequest("beta", "b");
+        scenario().run.mainSeq = {"beta"};
+        QVERIFY(reload());
+        selectRow(0);
+        requestList()->setFocus();
+        // Ctrl+Down moves the current item but leaves the selection, so alpha stays shown.
+        QTest::keyClick(requestList(), Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(requestList()->currentItem(), requestList()->topLevelItem(1));
+        QCOMPARE(control<QLineEdit>("requestName")->text(), QString("alpha"));
+
+        control<QLineEdit>("requestName")->setText("alpha2");
+        QCOMPARE(alpha.name, std::string("alpha2"));
+        QCOMPARE(beta.name, std::string("beta"));
+        QCOMPARE(beta.uri, std::string("b"));
+        QCOMPARE(scenario().run.mainSeq, Names{"beta"});
+    }
+
     void delayFieldsAreCorrected_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");

@@ -22,6 +22,7 @@
 #include <QtCharts/QValueAxis>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace torvex;
@@ -160,7 +161,7 @@ private slots:
         QCOMPARE(t.chart()->drawCount(), 3);
         QCOMPARE(t.combo()->currentIndex(), 2);
         QCOMPARE(t.view.drawnRunId(), t.results.GetAt(5)->runId);
-        expectDrawn(*t.chart(), requestTimesChart(resultsSnapshot(t.results), 2));
+        expectDrawn(*t.chart(), requestTimesChart(t.results.GetAll(), 2));
 
         t.results.Clear();
         t.view.RefreshView();
@@ -198,7 +199,7 @@ private slots:
         t.add(5, 5);
         t.view.RefreshView();
         QCOMPARE(t.combo()->currentText(), QString("Errors"));
-        const ResultsList list = resultsSnapshot(t.results);
+        const ResultsList list = t.results.GetAll();
         for (int graph = 0; graph < 6; ++graph) {
             t.combo()->setCurrentIndex(graph);
             expectDrawn(*t.chart(), batchGraphChart(list, graph));
@@ -238,6 +239,22 @@ private slots:
             QCOMPARE(axisOf(Qt::Vertical, false)->isGridLineVisible(), step == 10);
             QCOMPARE(axisOf(Qt::Vertical, true)->isGridLineVisible(), step == 1000);
         }
+
+        // A huge range (1 GB/s of bandwidth by 1000, a damaged file's batch values) draws a
+        // bounded number of ticks on a multiple of the step, and values out of any range are
+        // left out rather than hanging the layout.
+        GraphChart huge = model;
+        huge.y.maximum = 3e9, huge.y.step = 1000;
+        huge.x.minimum = -100000, huge.x.maximum = 50, huge.x.step = 1;
+        huge.series[0].points.push_back({1, std::numeric_limits<double>::infinity()});
+        view.showChart(huge);
+        QCoreApplication::processEvents();
+        for (const auto along : {Qt::Vertical, Qt::Horizontal}) {
+            QValueAxis* steps = axisOf(along, false);
+            QVERIFY((steps->max() - steps->min()) / steps->tickInterval() <= 200);
+        }
+        QCOMPARE(qobject_cast<QLineSeries*>(view.chart()->series()[0])->count(),
+                 int(model.series[0].points.size()));
     }
 
     void picturesOfEveryGraphAndMessagesWhenTheyCannotBeWritten() {

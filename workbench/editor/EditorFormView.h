@@ -66,7 +66,7 @@ private:
     void fitRequestColumns();
     // The request of a row by its id; the caller holds the container's lock.
     CRequest* requestOf(const QTreeWidgetItem* row) const;
-    // The row holding the selection mark (the list's current row), or null.
+    // The row of the request the fields show (else the list's current row), or null.
     QTreeWidgetItem* markedRow() const;
     static void showRequestRow(QTreeWidgetItem* row, const CRequest& request);
 

@@ -60,6 +60,13 @@ CRequest* CEditorFormView::requestOf(const QTreeWidgetItem* row) const {
 }
 
 QTreeWidgetItem* CEditorFormView::markedRow() const {
+    // The row of the request the fields show: the keyboard can move the list's current item
+    // (Ctrl+Up/Down) without loading another request, and edits must not reach a request that
+    // is not on screen.
+    for (int i = 0; currentId_ != 0 && i < requests_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = requests_->topLevelItem(i);
+        if (row->data(0, kRequestIdRole).toInt() == currentId_) return row;
+    }
     return requests_->currentItem();
 }
 
@@ -91,7 +98,7 @@ void CEditorFormView::fillRequestList() {
 
 void CEditorFormView::onRequestSelectionChanged() {
     if (loading_ > 0) return;
-    if (QTreeWidgetItem* row = markedRow()) loadRequest(row);
+    if (QTreeWidgetItem* row = requests_->currentItem()) loadRequest(row);
     updateEnabling();
 }
 

@@ -48,10 +48,10 @@ void plotRequestTimes(GraphChart& chart, const ResultsList& records, BatchGraph 
     const auto& names = records.front()->requestNames;
     for (std::size_t k = 0; k < names.size(); ++k) {
         GraphSeries series{names[k], requestSeriesColour(k), {}};
+        // Every run has its point; a run without times of the request (no users) draws 0.
         for (const auto& record : records)
-            if (hasEntry(*record, int(k)))
-                series.points.push_back(
-                    {double(record->batchValue), shownTime(requestTime(*record, int(k), graph))});
+            series.points.push_back(
+                {double(record->batchValue), shownTime(requestTime(*record, int(k), graph))});
         chart.series.push_back(std::move(series));
     }
 }

@@ -20,6 +20,9 @@ constexpr qreal kLineWidth  = 2;
 constexpr qreal kMarkerSize = 7;
 // Pixels between grid lines below which they are drawn at the labelled ticks only.
 constexpr double kMinGridSpacing = 5;
+// The most ticks an axis draws. A tick at every step of a huge range (1 GB/s of bandwidth in
+// steps of 1000, or a damaged file's batch values) takes Qt Charts minutes to lay out.
+constexpr double kMaxTicks = 200;
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
@@ -29,11 +32,20 @@ QColor colourOf(const GraphColour& colour) {
     return QColor(colour.red, colour.green, colour.blue);
 }
 
+// The distance between drawn ticks: the model's step, or a multiple of it on a huge range.
+double drawnStep(const GraphAxis& axis) {
+    const double range = axis.maximum - axis.minimum;
+    if (!std::isfinite(range) || !(range > 0)) return 1;
+    if (!std::isfinite(axis.step) || !(axis.step > 0)) return range / 10;
+    return axis.step * std::max(1.0, std::ceil(range / axis.step / kMaxTicks));
+}
+
 // An axis over the model's range with ticks from its minimum every `every`.
 QValueAxis* makeAxis(const GraphAxis& axis, double every) {
     auto* made = new QValueAxis;
     made->setLabelFormat(text(axis.labelFormat));
-    made->setRange(axis.minimum, axis.maximum);
+    // Values from a damaged results file may be out of any range; the axis then stays usable.
+    if (std::isfinite(axis.maximum - axis.minimum)) made->setRange(axis.minimum, axis.maximum);
     made->setTickType(QValueAxis::TicksDynamic);
     made->setTickAnchor(axis.minimum);
     made->setTickInterval(every);
@@ -48,12 +60,13 @@ QValueAxis* makeAxis(const GraphAxis& axis, double every) {
 struct AxisPair {
     GraphAxis model;
     Qt::Orientation orientation;
+    double step;
     QValueAxis* steps;
     QValueAxis* labels;
 
     AxisPair(QChart& chart, const GraphAxis& axis, Qt::Orientation along)
-        : model(axis), orientation(along), steps(makeAxis(axis, axis.step)),
-          labels(makeAxis(axis, axis.step)) {
+        : model(axis), orientation(along), step(drawnStep(axis)), steps(makeAxis(axis, step)),
+          labels(makeAxis(axis, step)) {
         steps->setLabelsVisible(false);
         labels->setTitleText(text(axis.title));
         labels->setGridLineVisible(false);
@@ -65,7 +78,7 @@ struct AxisPair {
 
     void fitLabels(const QRectF& plot) {
         const double range = model.maximum - model.minimum;
-        if (!(model.step > 0) || !(range > 0)) return;
+        if (!std::isfinite(range) || !(range > 0)) return;
         const QFontMetricsF metrics(labels->labelsFont());
         double needed = metrics.height() * 1.3;
         if (orientation == Qt::Horizontal) {
@@ -75,9 +88,9 @@ struct AxisPair {
                                                                     QStringLiteral("00")));
         }
         const double length   = orientation == Qt::Horizontal ? plot.width() : plot.height();
-        const double perStep  = length * model.step / range;
+        const double perStep  = length * step / range;
         const double every    = perStep > 0 ? std::max(1.0, std::ceil(needed / perStep)) : 1;
-        const double interval = every * model.step;
+        const double interval = every * step;
         if (labels->tickInterval() != interval) labels->setTickInterval(interval);
         // Grid lines a few pixels apart (100 steps of 1000 ms) would grey the plot over; the
         // labelled ticks take the grid then.
@@ -130,7 +143,8 @@ void CChartView::showChart(const GraphChart& chart, bool named) {
         line->setPen(pen);
         line->setPointsVisible(true);
         line->setMarkerSize(kMarkerSize);
-        for (const GraphPoint& point : series.points) line->append(point.x, point.y);
+        for (const GraphPoint& point : series.points)
+            if (std::isfinite(point.x) && std::isfinite(point.y)) line->append(point.x, point.y);
         drawn->addSeries(line);
         for (QValueAxis* axis : {x->steps, x->labels, y->steps, y->labels}) line->attachAxis(axis);
         const int index = static_cast<int>(drawn->series().size()) - 1;

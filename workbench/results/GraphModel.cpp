@@ -1,7 +1,5 @@
 #include "results/GraphModel.h"
 
-#include "results/ResultsContainer.h"
-
 #include <cstdio>
 #include <cstring>
 
@@ -42,13 +40,6 @@ template <typename... Values> std::string printed(const char* format, Values... 
 }
 
 } // namespace
-
-ResultsList resultsSnapshot(const CResultsContainer& results) {
-    ResultsList list;
-    for (int i = 0; i < results.GetCount(); ++i)
-        if (ResultsRecord record = results.GetAt(i)) list.push_back(std::move(record));
-    return list;
-}
 
 std::string pointTooltip(const GraphPoint& point) {
     return printed("(%.0f, %.2f)", point.x, point.y);

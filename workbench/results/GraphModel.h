@@ -8,8 +8,6 @@
 
 namespace torvex {
 
-class CResultsContainer;
-
 // What a line chart shows, worked out from the results list without any drawing: the graphs
 // view, the batch graphs view and the console runner's pictures all draw these.
 struct GraphColour {
@@ -42,9 +40,6 @@ struct GraphChart {
 };
 
 using ResultsList = std::vector<ResultsRecord>;
-
-// The records of the list at this moment, in order.
-ResultsList resultsSnapshot(const CResultsContainer& results);
 
 // The graphs view: maximum, average and minimum time of one test-sequence request over the
 // iterations of a single run or over the runs of a batch. There is something to draw when the

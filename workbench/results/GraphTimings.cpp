@@ -38,12 +38,6 @@ void TimeStats::add(std::int32_t time, bool skipUnset) {
     ++count;
 }
 
-bool hasEntry(const CResultsStore& record, int request) {
-    for (std::size_t group = 0; group < record.timings.size(); ++group)
-        if (entry(record, group, request)) return true;
-    return false;
-}
-
 std::size_t longestEntry(const CResultsStore& record, int request) {
     std::size_t longest = 0;
     for (std::size_t group = 0; group < record.timings.size(); ++group)

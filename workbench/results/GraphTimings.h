@@ -44,8 +44,6 @@ struct TimeStats {
     double minimumOrZero() const { return minimum == kNoMinimum ? 0 : minimum; }
 };
 
-// Whether the record has an entry for the request in any group.
-bool hasEntry(const CResultsStore& record, int request);
 // The longest entry of the request over the groups, in times.
 std::size_t longestEntry(const CResultsStore& record, int request);
 // The times of every user at one iteration (0-based) of the request.

@@ -68,7 +68,7 @@ CGraphFormView::CGraphFormView(CResultsContainer& results, const QString& label,
 }
 
 void CGraphFormView::RefreshView() {
-    const ResultsList list = resultsSnapshot(results_);
+    const ResultsList list = results_.GetAll();
     if (!hasGraphs(list)) {
         showNoResults();
         return;
@@ -109,7 +109,7 @@ void CGraphFormView::showNoResults() {
 }
 
 void CGraphFormView::draw() {
-    const ResultsList list = resultsSnapshot(results_);
+    const ResultsList list = results_.GetAll();
     if (!hasGraphs(list) || graphs_->currentIndex() < 0) return;
     setHint(displayed(GetObjectiveResultsText(list.front()->objectiveId)));
     chart_->showChart(chartOf(list, graphs_->currentData().toInt()));

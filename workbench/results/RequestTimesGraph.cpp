@@ -55,16 +55,13 @@ struct Series3 {
     }
 };
 
-// One point per run at its batch value; a run without an entry for the request has no point.
+// One point per run at its batch value; a run without times of the request (no users) draws 0.
 void plotBatch(const ResultsList& records, int request, Series3& series, GraphChart& chart) {
     chart.x.title = records.front()->batchLabel;
     for (const auto& record : records) {
         const double x = record->batchValue;
-        if (record->summaryOnly) {
-            if (auto point = fromSummary(*record, request)) series.add(x, *point);
-        } else if (hasEntry(*record, request)) {
-            series.add(x, fromIterations(*record, request));
-        }
+        series.add(x, record->summaryOnly ? fromSummary(*record, request).value_or(MaxAvgMin{})
+                                          : fromIterations(*record, request));
     }
     applyBatchX(chart.x, records);
 }
@@ -73,8 +70,7 @@ void plotBatch(const ResultsList& records, int request, Series3& series, GraphCh
 // leaves trailing iterations without times, and those are not drawn.
 void plotIterations(const CResultsStore& record, int request, Series3& series, GraphChart& chart) {
     const std::size_t last = lastIterationWithTimes(record);
-    const bool plotted     = hasEntry(record, request);
-    for (std::size_t i = 0; plotted && i < last; ++i) {
+    for (std::size_t i = 0; i < last; ++i) {
         TimeStats stats = iterationStats(record, request, i, true);
         series.add(double(i + 1), {stats.maximum, stats.average(), stats.minimumOrZero()});
     }
@@ -104,11 +100,10 @@ GraphChart requestTimesChart(const ResultsList& list, int request) {
     chart.caption              = countCaption(first, !batch || first.batchBy == 1);
     const bool named           = request >= 0 && std::size_t(request) < first.requestNames.size();
     if (named) chart.title = first.requestNames[std::size_t(request)];
-    // A request the first record does not name has nothing to plot in any record.
-    if (!named) request = -1;
-
     Series3 series;
-    if (batch) {
+    if (!named) {
+        // A request the first record does not name has nothing to plot in any record.
+    } else if (batch) {
         plotBatch(records, request, series, chart);
     } else if (first.summaryOnly) {
         if (auto point = fromSummary(first, request)) series.add(1, *point);

@@ -19,6 +19,11 @@ ResultsRecord CResultsContainer::GetAt(int index) const {
     return records_[static_cast<std::size_t>(index)];
 }
 
+std::vector<ResultsRecord> CResultsContainer::GetAll() const {
+    std::lock_guard guard(lock_);
+    return records_;
+}
+
 ResultsRecord CResultsContainer::FindByRunId(int runId) const {
     if (runId == 0) return nullptr;
     std::lock_guard guard(lock_);

@@ -17,6 +17,7 @@ public:
     int GetCount() const;
     ResultsRecord GetAt(int index) const;       // null when out of range
     ResultsRecord FindByRunId(int runId) const; // the first with that run id; null for 0 or absent
+    std::vector<ResultsRecord> GetAll() const;  // every record at one moment, in order
     // Gives the record the next run id (counted over the container's whole life, loaded files
     // included), appends it, notifies the listener and returns the record's index.
     int Add(ResultsRecord record);
