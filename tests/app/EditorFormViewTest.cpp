@@ -224,6 +224,19 @@ private slots:
         QCOMPARE(scenario().run.mainSeq, Names{"beta"});
     }
 
+    void longerStoredTextsThanTypingAllowsAreKeptWhole() {
+        const std::string name(300, 'n'), agent(1100, 'a');
+        CRequest& request            = addRequest(name);
+        scenario().run.mainSeq       = {name};
+        scenario().general.userAgent = agent;
+        QVERIFY(reload());
+        control<QLineEdit>("server")->setText("other:8080");
+        view->DeactivateView();
+        QCOMPARE(request.name, name);
+        QCOMPARE(scenario().run.mainSeq, Names{name});
+        QCOMPARE(scenario().general.userAgent, agent);
+    }
+
     void delayFieldsAreCorrected_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");

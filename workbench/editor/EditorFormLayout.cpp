@@ -23,12 +23,6 @@
 namespace torvex {
 namespace {
 
-constexpr int kMaxNameLength      = 256;
-constexpr int kMaxServerLength    = 1024;
-constexpr int kMaxUserNameLength  = 256;
-constexpr int kMaxPasswordLength  = 256;
-constexpr int kMaxUserAgentLength = 1024;
-
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;

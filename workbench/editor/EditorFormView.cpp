@@ -251,6 +251,12 @@ void CEditorFormView::onScenarioOptionChanged() {
     markModified();
 }
 
+void CEditorFormView::showStoredText(QLineEdit* field, const std::string& text, int typingLimit) {
+    const QString shown = QString::fromStdString(text);
+    field->setMaxLength(std::max(typingLimit, int(shown.size())));
+    field->setText(shown);
+}
+
 void CEditorFormView::saveScenarioOptions() {
     if (!ready_) return;
     CGeneralSection& general = document_.scenario().general;
@@ -275,9 +281,9 @@ void CEditorFormView::loadScenarioOptions() {
     keepAlive_->setChecked(general.keepAlive);
     addForwardedFor_->setChecked(general.addForwardedFor);
     customUserAgent_->setChecked(general.customUserAgent);
-    userAgent_->setEditText(QString::fromStdString(general.userAgent));
-    userName_->setText(QString::fromStdString(general.userName));
-    password_->setText(QString::fromStdString(general.password));
+    showStoredText(userAgent_->lineEdit(), general.userAgent, kMaxUserAgentLength);
+    showStoredText(userName_, general.userName, kMaxUserNameLength);
+    showStoredText(password_, general.password, kMaxPasswordLength);
     basicAuth_->setChecked(general.basicAuth);
     forwardedFor_->setText(QString::fromStdString(general.proxyMask));
     useDelays_->setChecked(general.useDelays);

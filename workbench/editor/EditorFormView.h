@@ -2,6 +2,8 @@
 
 #include "app/ResizingFormView.h"
 
+#include <string>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -45,6 +47,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a user may type into the text fields.
+    static constexpr int kMaxNameLength      = 256;
+    static constexpr int kMaxServerLength    = 1024;
+    static constexpr int kMaxUserNameLength  = 256;
+    static constexpr int kMaxPasswordLength  = 256;
+    static constexpr int kMaxUserAgentLength = 1024;
+    // Shows a stored value whole: a longer one from a file is not cut to what typing allows,
+    // which would be written back at the next change.
+    static void showStoredText(QLineEdit* field, const std::string& text, int typingLimit);
     enum class DelayField { kFrom, kTo };
 
     // Building the controls (EditorFormLayout.cpp).

@@ -112,9 +112,9 @@ void CEditorFormView::loadRequest(QTreeWidgetItem* row) {
     lastTo_    = request->delayMax;
 
     ++loading_;
-    name_->setText(QString::fromStdString(request->name));
+    showStoredText(name_, request->name, kMaxNameLength);
     secure_->setChecked(request->scheme == CRequest::kHttps);
-    server_->setText(QString::fromStdString(request->server));
+    showStoredText(server_, request->server, kMaxServerLength);
     setDelayText(DelayField::kFrom, request->delayMin);
     setDelayText(DelayField::kTo, request->delayMax);
     method_->setCurrentIndex(request->method - 1);
