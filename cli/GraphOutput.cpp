@@ -2,6 +2,7 @@
 
 #include "ErrorOutput.h"
 #include "ExitStatus.h"
+#include "results/GraphModel.h"
 #include "results/ResultsContainer.h"
 
 #include <algorithm>
