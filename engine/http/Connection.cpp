@@ -98,6 +98,7 @@ long CConnection::rawSend(const char* data, std::size_t length) {
     if (socket_ == -1) return failed(TransferFailure::Error, ENOTCONN);
     // A peer that keeps pace would otherwise never let a waiting loop see the stop.
     if (rules_.aborted()) return failed(TransferFailure::Aborted, ECANCELED);
+    if (rules_.pastDeadline()) return failed(TransferFailure::TimedOut, ETIMEDOUT);
     for (;;) {
         ssize_t sent = ::send(socket_, data, length, MSG_NOSIGNAL);
         if (sent >= 0) return sent;
@@ -112,6 +113,7 @@ long CConnection::rawReceive(char* buffer, std::size_t size) {
     if (size == 0) return 0;
     if (socket_ == -1) return failed(TransferFailure::Error, ENOTCONN);
     if (rules_.aborted()) return failed(TransferFailure::Aborted, ECANCELED);
+    if (rules_.pastDeadline()) return failed(TransferFailure::TimedOut, ETIMEDOUT);
     for (;;) {
         ssize_t received = ::recv(socket_, buffer, size, 0);
         if (received > 0) return received;
@@ -146,9 +148,15 @@ long CConnection::limited(bool sending, char* data, std::size_t length) {
         long due   = static_cast<long>(static_cast<long long>(result) * 1000 / speed_);
         long delay = due - elapsed;
         if (delay > 0 && delay % 10 != 0) delay += 10 - delay % 10;
-        if (delay > 0 && delay <= kLongestPauseMs && !pause(static_cast<int>(delay), rules_)) {
-            failed(TransferFailure::Aborted, ECANCELED);
-            return -1;
+        if (delay > 0 && delay <= kLongestPauseMs) {
+            const auto pauseStart = Clock::now();
+            if (!pause(static_cast<int>(delay), rules_)) {
+                failed(TransferFailure::Aborted, ECANCELED);
+                return -1;
+            }
+            // The emulated line is slow, not the server: its pauses do not use up the limit.
+            if (rules_.deadline != Clock::time_point::max())
+                rules_.deadline += Clock::now() - pauseStart;
         }
     }
     return result;
@@ -240,6 +248,16 @@ long CConnection::failed(TransferFailure why, int error) {
     }
     closeSocket();
     return -1;
+}
+
+void CConnection::beginExchange() {
+    rules_.deadline = rules_.responseLimitMs < 0
+                          ? Clock::time_point::max()
+                          : Clock::now() + std::chrono::milliseconds(rules_.responseLimitMs);
+}
+
+void CConnection::endExchange() {
+    rules_.deadline = Clock::time_point::max();
 }
 
 void CConnection::clearFailure() {

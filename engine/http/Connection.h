@@ -78,6 +78,11 @@ public:
     // Shuts TLS down (one close_notify, the answer is not awaited) and closes the socket.
     void close();
 
+    // From now until endExchange(), the connection's transfers and waits end with a time-out once
+    // the rules' response limit has passed; the pauses of bandwidth emulation do not count.
+    void beginExchange();
+    void endExchange();
+
     // Why the last failing transfer failed, and its errno value (for the user log).
     TransferFailure lastFailure() const { return failure_; }
     int lastError() const { return error_; }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace torvex {
 namespace {
@@ -21,8 +22,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kLargestSend = 1024;
-// A server that never ends its response must not take all of the machine's memory.
-constexpr std::size_t kLargestResponse = std::size_t{256} << 20;
+// A server that never ends its header block must not take all of the machine's memory.
+constexpr std::size_t kLargestHeaderBlock = std::size_t{256} << 20;
 
 // Measured times stay positive: a negative value would read as an error outcome.
 int microsecondsBetween(Clock::time_point from, Clock::time_point to) {
@@ -54,6 +55,14 @@ struct Reading {
     int status              = 0;
 };
 
+// The value of a Content-Length header; -1 (unknown) when it is not a number, so that the body
+// is read until the server closes rather than left behind to be taken for the next response.
+long long contentLengthOf(std::string_view value) {
+    char* end       = nullptr;
+    long long count = std::strtoll(value.data(), &end, 10);
+    return end == value.data() ? -1 : count;
+}
+
 void readHeaderLine(std::string_view line, Reading& r) {
     std::string_view value;
     if (line.starts_with("HTTP")) {
@@ -62,7 +71,7 @@ void readHeaderLine(std::string_view line, Reading& r) {
         if (read >= 1 && minor == 0) r.keepAlive = false;
         if (read == 2) r.status = status;
     } else if (headerValue(line, "Content-Length:", value)) {
-        r.contentLength = std::strtoll(value.data(), nullptr, 10);
+        r.contentLength = contentLengthOf(value);
     } else if (headerValue(line, "Transfer-Encoding:", value)) {
         if (startsWithIgnoringCase(value, "chunked")) r.chunked = true;
     } else if (headerValue(line, "Connection:", value) ||
@@ -108,6 +117,8 @@ public:
     bool readChunkedBody();
 
     int outcome = 0;
+    // Body bytes read but not kept, beyond the session's limit.
+    std::uint64_t dropped = 0;
 
 private:
     bool fail(const char* format) {
@@ -116,11 +127,11 @@ private:
         connection_.close();
         return false;
     }
-    // Stores received bytes, refusing a response past the size limit.
-    bool store(std::string_view bytes) {
-        if (session_.response.length() + bytes.size() > kLargestResponse) {
+    // Stores a header line, refusing a header block past its size limit.
+    bool storeHeader(std::string_view bytes) {
+        if (session_.response.length() + bytes.size() > kLargestHeaderBlock) {
             writeLog(session_.script.log, "Error: the response is larger than %zu bytes.\n",
-                     kLargestResponse);
+                     kLargestHeaderBlock);
             outcome = -1;
             connection_.close();
             return false;
@@ -128,10 +139,25 @@ private:
         session_.response.append(bytes);
         return true;
     }
+    // Stores body bytes up to the session's limit and counts the rest.
+    void storeBody(std::string_view bytes) {
+        const std::size_t limit = session_.keptBodyLimit;
+        const std::size_t room  = limit > bodyKept_ ? limit - bodyKept_ : 0;
+        const std::size_t kept  = std::min(room, bytes.size());
+        session_.response.append(bytes.substr(0, kept));
+        bodyKept_ += kept;
+        if (kept == bytes.size()) return;
+        if (dropped == 0)
+            writeLog(session_.script.log,
+                     "The response body is longer than %zu bytes: the rest is read, not kept.\r\n",
+                     limit);
+        dropped += bytes.size() - kept;
+    }
 
     HttpSession& session_;
     CConnection& connection_;
     char* io_;
+    std::size_t bodyKept_ = 0;
 };
 
 bool Exchange::send() {
@@ -151,12 +177,16 @@ bool Exchange::send() {
 }
 
 // Header blocks, one after another while they announce 100 Continue; only the last one stays.
+// A line longer than the I/O buffer comes in pieces: only a piece that starts a line is read as
+// a header, so the tail of a long line is never taken for the blank line or another header.
 bool Exchange::readHeaders(Reading& r) {
-    for (;;) {
+    for (bool lineStart = true;;) {
         int length = connection_.readLine(io_, HttpSession::kIoBufferSize);
         if (length < 0) return fail("Error(HDR): %d\n");
         std::string_view line(io_, static_cast<std::size_t>(length));
-        if (!store(line)) return false;
+        if (!storeHeader(line)) return false;
+        const bool wasLineStart = std::exchange(lineStart, line.ends_with('\n'));
+        if (!wasLineStart) continue;
         readHeaderLine(line, r);
         if (line == "\r\n" || line.starts_with('\n')) {
             if (r.status != 100) return true;
@@ -175,7 +205,7 @@ bool Exchange::readPlainBody(long long contentLength) {
                 std::min<long long>(static_cast<long long>(want), contentLength - received));
         long n = connection_.receive(io_, want);
         if (n <= 0) return true;
-        if (!store({io_, static_cast<std::size_t>(n)})) return false;
+        storeBody({io_, static_cast<std::size_t>(n)});
         received += n;
     }
     return true;
@@ -200,17 +230,32 @@ bool Exchange::readChunkedBody() {
                                                   size, HttpSession::kIoBufferSize)));
             if (n < 0) return fail("Error(CHUNK): %d\n");
             if (n == 0) return true;
-            if (!store({io_, static_cast<std::size_t>(n)})) return false;
+            storeBody({io_, static_cast<std::size_t>(n)});
             size -= static_cast<unsigned long long>(n);
         }
         if (!skipBytes(connection_, io_, 2)) return true;
     }
 }
 
+// Limits the whole exchange in time while it lasts, however it ends.
+class ExchangeLimit {
+public:
+    explicit ExchangeLimit(CConnection& connection) : connection_(connection) {
+        connection_.beginExchange();
+    }
+    ~ExchangeLimit() { connection_.endExchange(); }
+    ExchangeLimit(const ExchangeLimit&)            = delete;
+    ExchangeLimit& operator=(const ExchangeLimit&) = delete;
+
+private:
+    CConnection& connection_;
+};
+
 } // namespace
 
 int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     const CTestSet& t = session.testSet;
+    ExchangeLimit limit(connection);
     connection.clearFailure();
     session.response.clear();
     Exchange exchange(session, connection);
@@ -245,9 +290,12 @@ int exchange(HttpSession& session, CConnection& connection, bool keepAlive) {
     if (t.timingmode != 1) measured = microsecondsBetween(intervalStart, end);
     measured = roundMeasured(measured, t.round);
     // A body cut short by a time-out or a stop is not a response.
-    if (connection.lastFailure() == TransferFailure::TimedOut) return -4;
-    if (connection.lastFailure() == TransferFailure::Aborted) return -1;
-    session.traffic.bytesReceived += session.response.length();
+    const TransferFailure failure = connection.lastFailure();
+    if (failure == TransferFailure::TimedOut || failure == TransferFailure::Aborted) {
+        writeLog(session.script.log, "Error(BODY): %d\n", connection.lastError());
+        return failure == TransferFailure::TimedOut ? -4 : -1;
+    }
+    session.traffic.bytesReceived += session.response.length() + exchange.dropped;
     session.traffic.receiveTimeMs += millisecondsBetween(receiveStart, end);
     if (!r.keepAlive) connection.close();
     return measured;

@@ -34,8 +34,11 @@ ResponseText HttpSession::previousBody() {
 
 WaitRules waitRulesOf(const CTestSet& testSet) {
     WaitRules rules;
-    if (testSet.timeout > 0 && testSet.nowait == 0)
+    if (testSet.timeout > 0 && testSet.nowait == 0) {
         rules.timeoutMs = static_cast<int>(std::min<long long>(testSet.timeout * 1000LL, INT_MAX));
+        rules.responseLimitMs = static_cast<int>(
+            std::min<long long>(testSet.timeout * 1000LL * kResponseLimitInTimeouts, INT_MAX));
+    }
     if (testSet.abortseq) {
         rules.abortFlag = &testSet.abortflag;
         rules.stopFd    = testSet.stopSignal.fd();

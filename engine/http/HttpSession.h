@@ -45,6 +45,10 @@ struct HttpSession {
     char* ioBuffer();
     FixedText<512> currentUrl; // sent as the Referer of the next request
     CookieJar cookies;
+    // Only this much of a response body is kept (for the content check, extraction and the log);
+    // the rest is read and counted, then dropped. Tests lower the limit.
+    static constexpr std::size_t kKeptBodyLimit = std::size_t{256} << 20;
+    std::size_t keptBodyLimit                   = kKeptBodyLimit;
     // The body of the last response that was accepted; absent after a failed request.
     std::size_t previousBodyOffset = 0;
     bool hasPreviousBody           = false;
@@ -54,8 +58,13 @@ struct HttpSession {
     ResponseText previousBody();
 };
 
-// The wait rules a test set's options ask for: `timeout` seconds when above 0 and `nowait` is 0,
-// and the run's abort flag when `abortseq` is set.
+// A whole exchange may last this many time-outs. Each wait has one time-out to itself, so a
+// slow but steady response still arrives; one that trickles on or never ends is given up.
+constexpr int kResponseLimitInTimeouts = 4;
+
+// The wait rules a test set's options ask for: `timeout` seconds per wait, and four times that
+// for a whole exchange, when above 0 and `nowait` is 0; and the run's abort flag when `abortseq`
+// is set.
 WaitRules waitRulesOf(const CTestSet& testSet);
 
 } // namespace torvex

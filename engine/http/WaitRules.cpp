@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 namespace torvex {
 namespace {
@@ -16,7 +17,7 @@ constexpr int kAbortSliceMs = 100;
 
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::max<decltype(left)>(left, 0));
+    return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
 }
 
 // The poll entries of a wait: the socket (or none), then the stop descriptor when the wait
@@ -44,8 +45,10 @@ struct WaitSet {
 } // namespace
 
 WaitEnd waitForSocket(int socket, short events, const WaitRules& rules) {
-    const bool bounded  = rules.timeoutMs >= 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(rules.timeoutMs, 0));
+    auto deadline = rules.deadline;
+    if (rules.timeoutMs >= 0)
+        deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(rules.timeoutMs));
+    const bool bounded = deadline != Clock::time_point::max();
     WaitSet set(socket, events, rules);
     for (;;) {
         if (rules.aborted()) return WaitEnd::Aborted;
