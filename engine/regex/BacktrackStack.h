@@ -33,6 +33,9 @@ public:
     static constexpr std::size_t kFirstBlock   = 16;
     static constexpr std::size_t kLargestBlock = std::size_t{1} << 16;
     static constexpr std::size_t kLimit        = std::size_t{1} << 24; // 256 MiB of entries
+    // Entries one match may take back. Nested alternatives and repeats backtrack exponentially
+    // in the subject's length; without a bound a response could hold a user's thread for good.
+    static constexpr std::uint64_t kMostPops = 10'000'000;
 
     BacktrackStack() : top_(first_), end_(first_ + kFirstBlock) {}
     BacktrackStack(const BacktrackStack&)            = delete;
@@ -45,6 +48,7 @@ public:
         *top_++ = entry;
     }
     BacktrackEntry pop() {
+        if (++pops_ > kMostPops) throw BacktrackLimitReached{};
         if (top_ == begin_) previousBlock();
         return *--top_;
     }
@@ -89,6 +93,7 @@ private:
     std::vector<Block> blocks_; // block n + 1 of the stack is blocks_[n]
     std::size_t block_     = 0; // 0: the first, built-in block
     std::size_t allocated_ = kFirstBlock;
+    std::uint64_t pops_    = 0; // over the stack's whole life: one match
     BacktrackEntry* begin_ = first_;
     BacktrackEntry* top_;
     BacktrackEntry* end_;

@@ -22,7 +22,7 @@ enum RegexError : int {
     kRegexBadRepeatCount        = 8,
     kRegexNothingToRepeat       = 9,
     kRegexCaptureVectorTooSmall = 10, // set by match; the position is the highest back-reference
-    kRegexOutOfMemory           = 11, // set by match: the backtracking stack hit its limit
+    kRegexOutOfMemory           = 11, // set by match: the backtracking stack or count hit its limit
 };
 
 // A compiled regular expression in the delimited form /pattern/flags, matched by the engine's

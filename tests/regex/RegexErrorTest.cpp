@@ -178,3 +178,26 @@ TEST(RegexErrors, CaptureVectorTooSmallForTheBackReferences) {
     n = 0;
     EXPECT_TRUE(re.match("a", pairs, n));
 }
+
+// Found by fuzzing: overlapping alternatives in a repeat backtrack exponentially in the subject's
+// length. The match gives up with the out-of-memory code instead of holding the thread for
+// hours, and the expression still matches an ordinary subject afterwards.
+TEST(RegexErrors, ExponentialBacktrackingGivesUp) {
+    const struct {
+        const char* pattern;
+        std::string subject;
+    } cases[] = {
+        {"/a(.|\\B.|c)*d$/i", "a" + std::string(40, 'c') + "dx"},
+        {"/(x+x+)+y$/", std::string(40, 'x') + "yz"},
+    };
+    for (const auto& c : cases) {
+        CRegex re;
+        ASSERT_TRUE(re.compile(c.pattern)) << c.pattern;
+        int pairs[20];
+        int n = 10;
+        EXPECT_FALSE(re.match(c.subject.c_str(), pairs, n)) << c.pattern;
+        EXPECT_EQ(re.errorCode(), torvex::kRegexOutOfMemory) << c.pattern;
+        n = 10;
+        EXPECT_TRUE(re.match("xxabcd", pairs, n) || re.match("xxxy", pairs, n)) << c.pattern;
+    }
+}
