@@ -181,3 +181,26 @@ TEST(ResultsContainer, AddsFromSeveralThreadsGetDistinctRunIds) {
     EXPECT_EQ(*ids.rbegin(), 400);
     EXPECT_EQ(notices.load(), 400);
 }
+
+// Found by fuzzing: a damaged file whose first record has the run id INT_MAX made the next fresh
+// id overflow. Ids beyond INT_MAX / 2 are renumbered like a missing one, and runs added later
+// still get distinct positive ids.
+TEST(ResultsContainer, LoadedRunIdsNearTheLimitAreRenumbered) {
+    TempDir dir;
+    CResultsContainer saved;
+    for (const char* title : {"a", "b", "c"}) saved.Add(titled(title));
+    saved.GetAt(0)->runId = INT32_MAX;
+    saved.GetAt(1)->runId = 0;
+    saved.GetAt(2)->runId = INT32_MAX / 2;
+    std::string error;
+    const std::string path = (dir.path / "runs.rlt").string();
+    ASSERT_TRUE(saved.SaveToFile(path, error)) << error;
+
+    CResultsContainer list;
+    ASSERT_TRUE(list.LoadFromFile(path, error)) << error;
+    EXPECT_EQ(list.GetAt(2)->runId, INT32_MAX / 2);
+    EXPECT_EQ(list.GetAt(0)->runId, INT32_MAX / 2 + 1);
+    EXPECT_EQ(list.GetAt(1)->runId, INT32_MAX / 2 + 2);
+    EXPECT_EQ(list.Add(titled("new")), 3);
+    EXPECT_EQ(list.GetAt(3)->runId, INT32_MAX / 2 + 3);
+}

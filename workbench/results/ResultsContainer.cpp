@@ -3,6 +3,7 @@
 #include "results/ResultsFile.h"
 
 #include <algorithm>
+#include <climits>
 #include <set>
 #include <utility>
 
@@ -78,9 +79,14 @@ std::string CResultsContainer::Serialize() const {
 }
 
 void CResultsContainer::numberLoadedRuns(std::vector<ResultsRecord>& loaded) {
+    // Run ids count runs from 1; one from a damaged file near INT_MAX would leave no room for
+    // the ids given after it, so it counts as unusable too.
+    constexpr int largestLoadedRunId = INT_MAX / 2;
     std::set<int> taken;
     for (const ResultsRecord& record : loaded) {
-        if (record->runId > 0 && taken.insert(record->runId).second) continue;
+        if (record->runId > 0 && record->runId <= largestLoadedRunId &&
+            taken.insert(record->runId).second)
+            continue;
         record->runId = 0;
     }
     if (!taken.empty()) nextRunId_ = std::max(nextRunId_, *taken.rbegin());

@@ -34,9 +34,10 @@ public:
 
 private:
     void notify();
-    // Loaded records keep the run ids of the file. One without a usable id (0, or one an earlier
-    // record has) gets a fresh one, and later runs are numbered past them all: a view that
-    // remembers the run it shows by its id never mistakes a new run for a loaded one.
+    // Loaded records keep the run ids of the file. One without a usable id (0, negative, above
+    // INT_MAX / 2, or one an earlier record has) gets a fresh one, and later runs are numbered past
+    // them all: a view that remembers the run it shows by its id never mistakes a new run for a
+    // loaded one.
     void numberLoadedRuns(std::vector<ResultsRecord>& loaded);
 
     mutable std::mutex lock_;
