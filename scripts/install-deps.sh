@@ -18,6 +18,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev
     # tests: real proxies; a virtual display for screenshots of the desktop program
     tinyproxy dante-server xvfb xauth
+    # fuzzing: clang and libFuzzer's runtime
+    clang libclang-rt-14-dev
 )
 
 missing=()

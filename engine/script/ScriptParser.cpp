@@ -12,6 +12,7 @@
 #include "script/SequenceArguments.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <string>
 
@@ -29,6 +30,14 @@ enum class State {
     inlineContent,
     request,
 };
+
+std::atomic<bool> scriptFilesAllowed{true};
+
+// The file a script names, or none when it cannot be read or scripts may not read files.
+std::optional<std::string> scriptFile(const std::string& path) {
+    if (!scriptFilesAllowed.load(std::memory_order_relaxed)) return std::nullopt;
+    return readWholeFile(path);
+}
 
 // Includes deeper than this are taken for a loop of files including each other.
 constexpr int maxIncludeDepth        = 32;
@@ -248,7 +257,7 @@ bool ScriptParser::include(std::string_view pathText) {
         message("Too many nested includes at %s\n", path.c_str());
         return false;
     }
-    std::optional<std::string> text = readWholeFile(path);
+    std::optional<std::string> text = scriptFile(path);
     if (!text) {
         message("Cannot open file %s\n", path.c_str());
         return false;
@@ -367,7 +376,7 @@ bool ScriptParser::content(std::string_view value) {
         return false;
     }
     std::string path(value);
-    std::optional<std::string> bytes = readWholeFile(path);
+    std::optional<std::string> bytes = scriptFile(path);
     if (!bytes) {
         message("Failed to open request content file:%s\n", path.c_str());
         return false;
@@ -378,6 +387,10 @@ bool ScriptParser::content(std::string_view value) {
 }
 
 } // namespace
+
+void allowScriptFiles(bool allowed) {
+    scriptFilesAllowed.store(allowed, std::memory_order_relaxed);
+}
 
 int parseScript(CTestSet& t, std::string_view text) {
     try {

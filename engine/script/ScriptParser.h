@@ -11,4 +11,9 @@ class CTestSet;
 // read and 0 at the first error, after its message; what was read before the error stays.
 int parseScript(CTestSet& testSet, std::string_view text);
 
+// Whether scripts may read the files they name ([includes] lines, $content=FILE); on unless
+// switched off. A checker that parses untrusted scripts switches it off for the whole process, so
+// that no script reaches the machine's files; a named file then reads as one that cannot be opened.
+void allowScriptFiles(bool allowed);
+
 } // namespace torvex
