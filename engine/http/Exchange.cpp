@@ -149,7 +149,7 @@ private:
         if (kept == bytes.size()) return;
         if (dropped == 0)
             writeLog(session_.script.log,
-                     "The response body is longer than %zu bytes: the rest is read, not kept.\n",
+                     "The response body is longer than %zu bytes: the rest is read, not kept.\r\n",
                      limit);
         dropped += bytes.size() - kept;
     }
