@@ -55,12 +55,13 @@ struct Reading {
     int status              = 0;
 };
 
-// The value of a Content-Length header; -1 (unknown) when it is not a number, so that the body
-// is read until the server closes rather than left behind to be taken for the next response.
-long long contentLengthOf(std::string_view value) {
+// The value of a Content-Length header. One that is not a number reads as 0, and whatever the
+// server sends after the headers is no response's: the connection is not used again, so that
+// bytes are never taken for the next response.
+void readContentLength(std::string_view value, Reading& r) {
     char* end       = nullptr;
-    long long count = std::strtoll(value.data(), &end, 10);
-    return end == value.data() ? -1 : count;
+    r.contentLength = std::strtoll(value.data(), &end, 10);
+    if (end == value.data()) r.keepAlive = false;
 }
 
 void readHeaderLine(std::string_view line, Reading& r) {
@@ -71,7 +72,7 @@ void readHeaderLine(std::string_view line, Reading& r) {
         if (read >= 1 && minor == 0) r.keepAlive = false;
         if (read == 2) r.status = status;
     } else if (headerValue(line, "Content-Length:", value)) {
-        r.contentLength = contentLengthOf(value);
+        readContentLength(value, r);
     } else if (headerValue(line, "Transfer-Encoding:", value)) {
         if (startsWithIgnoringCase(value, "chunked")) r.chunked = true;
     } else if (headerValue(line, "Connection:", value) ||

@@ -30,33 +30,6 @@ RunnerResult runRunner(const std::vector<std::string>& arguments) {
     return torvex::test::RunnerProcess(arguments).finish(std::chrono::seconds(60));
 }
 
-// Width and height from a PNG file's header; {0, 0} when it is not a PNG.
-std::pair<unsigned, unsigned> pngSize(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    unsigned char header[24] = {};
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return {0, 0};
-    const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (!std::equal(signature, signature + 8, header)) return {0, 0};
-    auto big = [&](int at) {
-        return unsigned(header[at]) << 24 | unsigned(header[at + 1]) << 16 |
-               unsigned(header[at + 2]) << 8 | unsigned(header[at + 3]);
-    };
-    return {big(16), big(20)};
-}
-
-const std::vector<std::string> kPictures = {
-    "batch-1-average-times.png", "batch-2-maximum-times.png", "batch-3-minimum-times.png",
-    "batch-4-performance.png",   "batch-5-errors.png",        "batch-6-bandwidth.png",
-    "request-01-home.png"};
-
-std::vector<std::string> picturesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class GraphsOptionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -89,6 +62,37 @@ protected:
 } // namespace
 
 #ifdef TORVEX_WITH_GRAPHS
+
+namespace {
+
+// Width and height from a PNG file's header; {0, 0} when it is not a PNG.
+std::pair<unsigned, unsigned> pngSize(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char header[24] = {};
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return {0, 0};
+    const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (!std::equal(signature, signature + 8, header)) return {0, 0};
+    auto big = [&](int at) {
+        return unsigned(header[at]) << 24 | unsigned(header[at + 1]) << 16 |
+               unsigned(header[at + 2]) << 8 | unsigned(header[at + 3]);
+    };
+    return {big(16), big(20)};
+}
+
+const std::vector<std::string> kPictures = {
+    "batch-1-average-times.png", "batch-2-maximum-times.png", "batch-3-minimum-times.png",
+    "batch-4-performance.png",   "batch-5-errors.png",        "batch-6-bandwidth.png",
+    "request-01-home.png"};
+
+std::vector<std::string> picturesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 TEST_F(GraphsOptionTest, BatchRunAndItsResultsFileDrawTheSamePictures) {
     const fs::path drawn = folder.path / "graphs" / "batch", results = folder.path / "load.rlt";
