@@ -2,6 +2,7 @@
 
 #include "app/AdvancedProxyDialog.h"
 #include "app/CheckedSpinBox.h"
+#include "app/NamedWidget.h"
 #include "model/SettingsStore.h"
 
 #include <QCheckBox>
@@ -30,11 +31,6 @@ constexpr int kMaxPort    = 65535;
 // The chosen index, or `previous` when the stored index matched no item.
 int chosenIndex(const QComboBox* combo, int previous) {
     return combo->currentIndex() >= 0 ? combo->currentIndex() : previous;
-}
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
 }
 
 QComboBox* createCombo(const char* name, const QStringList& items) {

@@ -1,6 +1,7 @@
 // The Editor view's controls and their arrangement: the request list with its buttons on top,
 // the selected request's options and parameters below on the left, the scenario's options on
 // the right.
+#include "app/NamedWidget.h"
 #include "editor/ConnectionSpeeds.h"
 #include "editor/DelayFieldRules.h"
 #include "editor/EditorFormView.h"
@@ -22,11 +23,6 @@
 
 namespace torvex {
 namespace {
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QPushButton* button(const QString& text, const char* name) {
     auto* each = named(new QPushButton(text), name);

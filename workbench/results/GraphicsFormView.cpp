@@ -1,16 +1,15 @@
 #include "results/GraphicsFormView.h"
 
+#include "app/NamedWidget.h"
 #include "results/ChartView.h"
-#include "results/ObjectiveHints.h"
+#include "results/ObjectiveHintBox.h"
 #include "results/ResultsContainer.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -18,21 +17,10 @@
 namespace torvex {
 namespace {
 
-constexpr int kHintHeight = 90;
 // Request names are URLs; the combo shows at least this much of one and grows with the view.
 constexpr int kVisibleNameChars = 30;
 
 const QString kNoResults = QStringLiteral("No results");
-
-// Hints break lines with CR LF; the box wants LF only.
-QString displayed(const std::string& text) {
-    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 
@@ -49,10 +37,7 @@ CGraphFormView::CGraphFormView(CResultsContainer& results, const QString& label,
     noResults_->setAlignment(Qt::AlignCenter);
     chart_ = named(new CChartView, "chart");
 
-    hint_ = named(new QPlainTextEdit, "hint");
-    hint_->setReadOnly(true);
-    hint_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    hint_->setFixedHeight(kHintHeight);
+    hint_ = named(new CObjectiveHintBox, "hint");
 
     auto* top = new QHBoxLayout;
     top->addWidget(caption_);
@@ -111,24 +96,8 @@ void CGraphFormView::showNoResults() {
 void CGraphFormView::draw() {
     const ResultsList list = results_.GetAll();
     if (!hasGraphs(list) || graphs_->currentIndex() < 0) return;
-    setHint(displayed(GetObjectiveResultsText(list.front()->objectiveId)));
+    hint_->showObjective(list.front()->objectiveId);
     chart_->showChart(chartOf(list, graphs_->currentData().toInt()));
-}
-
-// Replaces the hint but keeps what the user selected in it and where the box was scrolled to,
-// as far as the new text reaches.
-void CGraphFormView::setHint(const QString& hint) {
-    if (hint == hint_->toPlainText()) return;
-    const int anchor   = hint_->textCursor().anchor();
-    const int position = hint_->textCursor().position();
-    const int scrolled = hint_->verticalScrollBar()->value();
-    hint_->setPlainText(hint);
-    const int end      = static_cast<int>(hint.size());
-    QTextCursor cursor = hint_->textCursor();
-    cursor.setPosition(std::min(anchor, end));
-    cursor.setPosition(std::min(position, end), QTextCursor::KeepAnchor);
-    hint_->setTextCursor(cursor);
-    hint_->verticalScrollBar()->setValue(scrolled);
 }
 
 CGraphicsFormView::CGraphicsFormView(CResultsContainer& results, QWidget* parent)

@@ -7,11 +7,11 @@
 
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 
 namespace torvex {
 
 class CChartView;
+class CObjectiveHintBox;
 class CResultsContainer;
 
 // What both graph views share: a combo choosing the graph, "No results" in place of the chart
@@ -39,7 +39,6 @@ protected:
 private:
     void showNoResults();
     void draw();
-    void setHint(const QString& hint);
 
     CResultsContainer& results_;
     int drawnRunId_ = 0;
@@ -47,7 +46,7 @@ private:
     QComboBox* graphs_;
     QLabel* noResults_;
     CChartView* chart_;
-    QPlainTextEdit* hint_;
+    CObjectiveHintBox* hint_;
 };
 
 // "Graphs": maximum, average and minimum time of one chosen request, over the iterations of a

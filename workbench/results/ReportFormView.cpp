@@ -1,6 +1,7 @@
 #include "results/ReportFormView.h"
 
-#include "results/ObjectiveHints.h"
+#include "app/NamedWidget.h"
+#include "results/ObjectiveHintBox.h"
 #include "results/ResultsContainer.h"
 
 #include <QComboBox>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
-#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -18,7 +18,6 @@
 namespace torvex {
 namespace {
 
-constexpr int kHintHeight = 90;
 // Run titles are long ("14:05 - name - Virtual users=3"); the combo shows at least this much of
 // one and grows with the view instead of widening it.
 constexpr int kVisibleTitleChars = 30;
@@ -28,11 +27,6 @@ const QString kNoResults = QStringLiteral("No results");
 // Reports and hints break lines with CR LF; the boxes want LF only.
 QString displayed(const std::string& text) {
     return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
 }
 
 } // namespace
@@ -55,10 +49,7 @@ CReportFormView::CReportFormView(CResultsContainer& results, QWidget* parent)
     white.setColor(QPalette::Text, Qt::black);
     report_->setPalette(white);
 
-    hint_ = named(new QPlainTextEdit, "hint");
-    hint_->setReadOnly(true);
-    hint_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    hint_->setFixedHeight(kHintHeight);
+    hint_ = named(new CObjectiveHintBox, "hint");
 
     auto* top = new QHBoxLayout;
     top->addWidget(caption_);
@@ -108,24 +99,11 @@ void CReportFormView::showSelectedRun() {
     const int runId            = runs_->currentData().toInt();
     const ResultsRecord record = results_.FindByRunId(runId);
     if (!record) return;
-    setHint(displayed(GetObjectiveResultsText(record->objectiveId)));
+    hint_->showObjective(record->objectiveId);
     shownRunId_ = runId;
     report_->setPlainText(displayed(record->reportText));
     runs_->setFocus();
 }
 
 // Replaces the hint but keeps what the user selected in it, as far as the new text reaches.
-void CReportFormView::setHint(const QString& hint) {
-    // Positions, not the cursor: a cursor follows the document as it is emptied.
-    const int anchor   = hint_->textCursor().anchor();
-    const int position = hint_->textCursor().position();
-    hint_->setPlainText(hint);
-    const int end      = static_cast<int>(hint.size());
-    QTextCursor cursor = hint_->textCursor();
-    cursor.setPosition(std::min(anchor, end));
-    cursor.setPosition(std::min(position, end), QTextCursor::KeepAnchor);
-    hint_->setTextCursor(cursor);
-    hint_->ensureCursorVisible();
-}
-
 } // namespace torvex

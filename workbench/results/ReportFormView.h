@@ -8,6 +8,7 @@ class QPlainTextEdit;
 
 namespace torvex {
 
+class CObjectiveHintBox;
 class CResultsContainer;
 
 // "Text Report": the engine's text report of one run of the results list, chosen by its title,
@@ -29,14 +30,13 @@ public:
 
 private:
     void showSelectedRun();
-    void setHint(const QString& hint);
 
     CResultsContainer& results_;
     int shownRunId_ = 0;
     QLabel* caption_;
     QComboBox* runs_;
     QPlainTextEdit* report_;
-    QPlainTextEdit* hint_;
+    CObjectiveHintBox* hint_;
 };
 
 } // namespace torvex

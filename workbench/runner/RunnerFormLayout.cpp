@@ -1,4 +1,5 @@
 // The Runner view's controls, each bound to its field of the run section, and their grouping.
+#include "app/NamedWidget.h"
 #include "model/Sections.h"
 #include "runner/CommittedNumberBox.h"
 #include "runner/RunnerFormView.h"
@@ -24,11 +25,6 @@ constexpr int kMaxUsers        = 999999;
 constexpr int kMaxStaggerMs    = 3600000;
 constexpr int kMaxPathLength   = 270;
 constexpr int kMaxCommentChars = 1024;
-
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* labelFor(const QString& text, QWidget* buddy) {
     auto* label = new QLabel(text);
