@@ -47,11 +47,6 @@ void collectNodes(std::vector<std::unique_ptr<CRequestsContainer::Node>>& nodes,
     }
 }
 
-void removeFirst(std::vector<std::string>& sequence, const std::string& name) {
-    const auto found = std::find(sequence.begin(), sequence.end(), name);
-    if (found != sequence.end()) sequence.erase(found);
-}
-
 } // namespace
 
 CRequest* CEditorFormView::requestOf(const QTreeWidgetItem* row) const {
@@ -199,14 +194,8 @@ void CEditorFormView::deleteRequests() {
     {
         std::lock_guard guard(scenario.requests);
         for (int row : rows) {
-            const CRequest* request = requestOf(requests_->topLevelItem(row));
-            if (!request) continue;
-            const int id           = request->id;
-            const std::string name = request->name;
-            removeFirst(scenario.run.initialSeq, name);
-            removeFirst(scenario.run.mainSeq, name);
-            removeFirst(scenario.run.finalSeq, name);
-            scenario.requests.remove(id);
+            if (const CRequest* request = requestOf(requests_->topLevelItem(row)))
+                scenario.removeRequest(request->id);
         }
         const int left = scenario.requests.count();
         currentRow_    = left > 0 ? std::min(rows.back(), left - 1) : -1;
@@ -224,14 +213,7 @@ void CEditorFormView::clearRequests() {
     if (QMessageBox::question(this, QStringLiteral("Torvex"), kClearQuestion,
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    CScenario& scenario = document_.scenario();
-    {
-        std::lock_guard guard(scenario.requests);
-        scenario.requests.clear();
-        scenario.run.initialSeq.clear();
-        scenario.run.mainSeq.clear();
-        scenario.run.finalSeq.clear();
-    }
+    document_.scenario().clearRequests();
     fillRequestList();
     markModified();
 }

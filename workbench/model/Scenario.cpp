@@ -1,5 +1,7 @@
 #include "model/Scenario.h"
 
+#include <algorithm>
+
 #include "model/ScriptGeneration.h"
 
 #include <utility>
@@ -44,6 +46,24 @@ void CScenario::swapContents(CScenario& other) {
 void CScenario::detachRunLogAndClearRequests() {
     std::lock_guard guard(mutex_);
     requests.clear();
+}
+
+void CScenario::removeRequest(int id) {
+    const CRequest* request = requests.findById(id);
+    if (!request) return;
+    for (std::vector<std::string>* sequence : {&run.initialSeq, &run.mainSeq, &run.finalSeq}) {
+        const auto found = std::find(sequence->begin(), sequence->end(), request->name);
+        if (found != sequence->end()) sequence->erase(found);
+    }
+    requests.remove(id);
+}
+
+void CScenario::clearRequests() {
+    std::lock_guard guard(requests);
+    requests.clear();
+    run.initialSeq.clear();
+    run.mainSeq.clear();
+    run.finalSeq.clear();
 }
 
 } // namespace torvex

@@ -26,6 +26,11 @@ public:
     void resetSections();
     void copyRequestsFrom(const CScenario& other);
     void detachRunLogAndClearRequests();
+    // Removes a request and one entry of its name from each test sequence. The caller holds the
+    // request list's lock.
+    void removeRequest(int id);
+    // Removes every request and empties the three test sequences, under the request list's lock.
+    void clearRequests();
     // Exchanges sections and requests with `other` (not the run log): a file is read into a
     // fresh scenario and only then takes the open one's place.
     void swapContents(CScenario& other);

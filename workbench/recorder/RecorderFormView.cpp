@@ -54,11 +54,6 @@ QTreeWidgetItem* rowFor(const CRequest& request) {
     return row;
 }
 
-void removeFirst(std::vector<std::string>& sequence, const std::string& name) {
-    const auto found = std::find(sequence.begin(), sequence.end(), name);
-    if (found != sequence.end()) sequence.erase(found);
-}
-
 } // namespace
 
 void CRecorderFormView::PostedRefresh::OnRequestCaptured() {
@@ -221,14 +216,7 @@ void CRecorderFormView::deleteSelected() {
     {
         std::lock_guard guard(scenario.requests);
         for (int row : std::as_const(rows)) {
-            const int id            = requests_->topLevelItem(row)->data(0, kRequestIdRole).toInt();
-            const CRequest* request = scenario.requests.findById(id);
-            if (!request) continue;
-            const std::string name = request->name;
-            removeFirst(scenario.run.initialSeq, name);
-            removeFirst(scenario.run.mainSeq, name);
-            removeFirst(scenario.run.finalSeq, name);
-            scenario.requests.remove(id);
+            scenario.removeRequest(requests_->topLevelItem(row)->data(0, kRequestIdRole).toInt());
         }
     }
     markModified();
@@ -247,14 +235,7 @@ void CRecorderFormView::clearRequests() {
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    CScenario& scenario = document_.scenario();
-    {
-        std::lock_guard guard(scenario.requests);
-        scenario.requests.clear();
-        scenario.run.initialSeq.clear();
-        scenario.run.mainSeq.clear();
-        scenario.run.finalSeq.clear();
-    }
+    document_.scenario().clearRequests();
     refreshList(false);
     markModified();
 }
