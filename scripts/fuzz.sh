@@ -2,12 +2,14 @@
 # Builds the fuzz targets with clang, libFuzzer and the sanitizers, then runs each on a copy of its
 # seed corpus (the repository stays clean) and fails when any of them finds a fault.
 # Usage: scripts/fuzz.sh [TARGET...]   targets: parser regex http_response scenario results form_data
-# Environment: FUZZ_SECONDS per target (60), FUZZ_JOBS targets at once (1), FUZZ_BUILD_DIR
+# Environment: FUZZ_SECONDS per target (60), FUZZ_JOBS targets at once (1), FUZZ_TIMEOUT seconds
+# one input may take (10; more when the machine is busy with other work), FUZZ_BUILD_DIR
 # (build-fuzz, relative to the repository root unless absolute).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-1}
+timeout=${FUZZ_TIMEOUT:-10}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 [[ $build == /* ]] || build=$root/$build
 all=(parser regex http_response scenario results form_data)
@@ -38,7 +40,7 @@ run_target() {
     [ -f "$root/tests/fuzz/dict/$t.dict" ] && dict=(-dict="$root/tests/fuzz/dict/$t.dict")
     local status=0
     (cd "$dir" && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-        "$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+        "$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout="$timeout" \
         -artifact_prefix="$dir/" -print_final_stats=1 "${dict[@]}" corpus \
         >"$dir/log" 2>&1) || status=$?
     local found
