@@ -4,6 +4,7 @@
 #include "editor/MacroIPAddressCtrl.h"
 #include "editor/ParameterDialog.h"
 #include "model/Document.h"
+#include "recorder/RequestListRows.h"
 #include "runner/CommittedNumberBox.h"
 
 #include <QCheckBox>
@@ -342,7 +343,7 @@ void CEditorFormView::resetRequestFields() {
 
 bool CEditorFormView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && watched == requests_->viewport()) {
-        fitRequestColumns();
+        fitRequestListColumns(requests_);
     } else if (event->type() == QEvent::Resize && watched == parameters_->viewport()) {
         fitParameterColumns();
     } else if (event->type() == QEvent::KeyPress && watched == requests_ &&

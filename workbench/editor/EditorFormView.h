@@ -74,7 +74,6 @@ private:
     void moveRequest(int step);
     void deleteRequests();
     void clearRequests();
-    void fitRequestColumns();
     // The request of a row by its id; the caller holds the container's lock.
     CRequest* requestOf(const QTreeWidgetItem* row) const;
     // The row of the request the fields show (else the list's current row), or null.

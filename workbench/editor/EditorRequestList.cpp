@@ -3,7 +3,7 @@
 // lock, so that a test run reading the scenario on its own thread sees each edit whole.
 #include "editor/EditorFormView.h"
 #include "model/Document.h"
-#include "recorder/RequestRowTexts.h"
+#include "recorder/RequestListRows.h"
 #include "runner/CommittedNumberBox.h"
 
 #include <QCheckBox>
@@ -20,24 +20,6 @@
 namespace torvex {
 namespace {
 
-constexpr int kRequestIdRole = Qt::UserRole;
-const QString kClearQuestion =
-    QStringLiteral("Are you sure you want to clear the list of requests?");
-
-void showRowTexts(QTreeWidgetItem* row, const CRequest& request) {
-    row->setText(0, QString::fromStdString(request.name));
-    row->setText(1, QString::fromStdString(requestUrlText(request)));
-    row->setText(2, QString::fromStdString(requestDataText(request)));
-    row->setText(3, QString::fromStdString(requestDelayText(request)));
-}
-
-QTreeWidgetItem* rowFor(const CRequest& request) {
-    auto* row = new QTreeWidgetItem;
-    showRowTexts(row, request);
-    row->setData(0, kRequestIdRole, request.id);
-    return row;
-}
-
 // The nodes in list order (pre-order), so that a row index names its node.
 void collectNodes(std::vector<std::unique_ptr<CRequestsContainer::Node>>& nodes,
                   std::vector<CRequestsContainer::Node*>& order) {
@@ -51,7 +33,7 @@ void collectNodes(std::vector<std::unique_ptr<CRequestsContainer::Node>>& nodes,
 
 CRequest* CEditorFormView::requestOf(const QTreeWidgetItem* row) const {
     if (!row) return nullptr;
-    return document_.scenario().requests.findById(row->data(0, kRequestIdRole).toInt());
+    return document_.scenario().requests.findById(requestIdOf(row));
 }
 
 QTreeWidgetItem* CEditorFormView::markedRow() const {
@@ -60,7 +42,7 @@ QTreeWidgetItem* CEditorFormView::markedRow() const {
     // is not on screen.
     for (int i = 0; currentId_ != 0 && i < requests_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = requests_->topLevelItem(i);
-        if (row->data(0, kRequestIdRole).toInt() == currentId_) return row;
+        if (requestIdOf(row) == currentId_) return row;
     }
     return requests_->currentItem();
 }
@@ -72,7 +54,7 @@ void CEditorFormView::fillRequestList() {
     {
         std::lock_guard guard(requests);
         QList<QTreeWidgetItem*> rows;
-        requests.forEach([&rows](const CRequest& request) { rows.append(rowFor(request)); });
+        requests.forEach([&rows](const CRequest& request) { rows.append(requestRow(request)); });
         requests_->addTopLevelItems(rows);
         requests_->setFocus();
         if (!rows.isEmpty()) {
@@ -88,7 +70,7 @@ void CEditorFormView::fillRequestList() {
     }
     rebuildUriChoices();
     updateEnabling();
-    fitRequestColumns();
+    fitRequestListColumns(requests_);
 }
 
 void CEditorFormView::onRequestSelectionChanged() {
@@ -210,27 +192,15 @@ void CEditorFormView::deleteRequests() {
 }
 
 void CEditorFormView::clearRequests() {
-    if (QMessageBox::question(this, QStringLiteral("Torvex"), kClearQuestion,
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return;
+    if (!askToClearRequests(this)) return;
     document_.scenario().clearRequests();
     fillRequestList();
     markModified();
 }
 
-void CEditorFormView::fitRequestColumns() {
-    const int width     = requests_->viewport()->width();
-    const int column    = std::max(0, static_cast<int>(0.43 * (width - 43)));
-    QHeaderView* header = requests_->header();
-    header->resizeSection(0, 50);
-    header->resizeSection(1, column);
-    header->resizeSection(2, column);
-    header->resizeSection(3, 70);
-}
-
 // Rewrites the row's texts after its request changed in place.
 void CEditorFormView::showRequestRow(QTreeWidgetItem* row, const CRequest& request) {
-    showRowTexts(row, request);
+    showRequestRowTexts(row, request);
 }
 
 } // namespace torvex

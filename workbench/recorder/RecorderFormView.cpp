@@ -3,8 +3,8 @@
 #include "app/LayoutStore.h"
 #include "model/Document.h"
 #include "recorder/EmbeddedBrowser.h"
+#include "recorder/RequestListRows.h"
 #include "recorder/RequestRecorder.h"
-#include "recorder/RequestRowTexts.h"
 #include "recorder/SplitterBar.h"
 
 #include <QAction>
@@ -35,23 +35,11 @@ constexpr int kSplitFloor    = 150;
 constexpr int kMinListHeight = 50;
 const QString kLayoutSection = QStringLiteral("Recorder");
 const QString kLastSplit     = QStringLiteral("LastSplit");
-const QString kClearQuestion =
-    QStringLiteral("Are you sure you want to clear the list of requests?");
-constexpr int kRequestIdRole = Qt::UserRole;
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     auto* each = new QPushButton(text, parent);
     each->setObjectName(name);
     return each;
-}
-
-QTreeWidgetItem* rowFor(const CRequest& request) {
-    auto* row = new QTreeWidgetItem(QStringList{QString::fromStdString(request.name),
-                                                QString::fromStdString(requestUrlText(request)),
-                                                QString::fromStdString(requestDataText(request)),
-                                                QString::fromStdString(requestDelayText(request))});
-    row->setData(0, kRequestIdRole, request.id);
-    return row;
 }
 
 } // namespace
@@ -191,7 +179,7 @@ void CRecorderFormView::refreshList(bool scrollToLast) {
     {
         const CRequestsContainer& requests = document_.scenario().requests;
         std::lock_guard guard(requests);
-        requests.forEach([&rows](const CRequest& request) { rows.append(rowFor(request)); });
+        requests.forEach([&rows](const CRequest& request) { rows.append(requestRow(request)); });
     }
     requests_->addTopLevelItems(rows);
     clear_->setEnabled(!rows.isEmpty());
@@ -216,7 +204,7 @@ void CRecorderFormView::deleteSelected() {
     {
         std::lock_guard guard(scenario.requests);
         for (int row : std::as_const(rows)) {
-            scenario.removeRequest(requests_->topLevelItem(row)->data(0, kRequestIdRole).toInt());
+            scenario.removeRequest(requestIdOf(requests_->topLevelItem(row)));
         }
     }
     markModified();
@@ -231,10 +219,7 @@ void CRecorderFormView::deleteSelected() {
 }
 
 void CRecorderFormView::clearRequests() {
-    if (QMessageBox::question(this, QStringLiteral("Torvex"), kClearQuestion,
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-        return;
-    }
+    if (!askToClearRequests(this)) return;
     document_.scenario().clearRequests();
     refreshList(false);
     markModified();
@@ -278,16 +263,6 @@ void CRecorderFormView::placeSplit(int wanted) {
     requests_->setGeometry(0, listTop, area.width(), std::max(0, area.height() - listTop));
 }
 
-void CRecorderFormView::fitColumns() {
-    const int width     = requests_->viewport()->width();
-    const int column    = std::max(0, static_cast<int>(0.43 * (width - 43)));
-    QHeaderView* header = requests_->header();
-    header->resizeSection(0, 50);
-    header->resizeSection(1, column);
-    header->resizeSection(2, column);
-    header->resizeSection(3, 70);
-}
-
 bool CRecorderFormView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && watched == area_) {
         areaPlaced_ = true;
@@ -295,7 +270,7 @@ bool CRecorderFormView::eventFilter(QObject* watched, QEvent* event) {
         const QRect area = area_->geometry();
         placeSplit(split_ < 0 ? area.top() + area.height() * 2 / 3 : split_);
     } else if (event->type() == QEvent::Resize && watched == requests_->viewport()) {
-        fitColumns();
+        fitRequestListColumns(requests_);
     } else if (event->type() == QEvent::KeyPress && watched == requests_ &&
                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         deleteSelected();

@@ -65,7 +65,6 @@ private:
     void deleteSelected();
     void clearRequests();
     void markModified();
-    void fitColumns();
     // Moves the split to `wanted` within its bounds and places pane, bar and list.
     void placeSplit(int wanted);
 
