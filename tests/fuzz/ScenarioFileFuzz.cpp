@@ -2,11 +2,11 @@
 // read again into the same file, and its generated test script goes through the engine's parser,
 // as running a loaded scenario does.
 
+#include "QuietParser.h"
 #include "api/TestSet.h"
 #include "model/GlobalSettings.h"
 #include "model/Scenario.h"
 #include "model/ScenarioFile.h"
-#include "script/ScriptParser.h"
 
 #include "torvexcore.h"
 
@@ -15,23 +15,8 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-int discard(void*, const char*) {
-    return 0;
-}
-
-bool setUp() {
-    torvex::allowScriptFiles(false);
-    SetOutFunc(nullptr, discard);
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = setUp();
-    (void)ready;
+    torvex::fuzz::quietParserWithoutFiles();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     torvex::CScenario scenario;

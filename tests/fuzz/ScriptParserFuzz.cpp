@@ -3,29 +3,14 @@
 
 #include "torvexcore.h"
 
-#include "script/ScriptParser.h"
+#include "QuietParser.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace {
-
-int discard(void*, const char*) {
-    return 0;
-}
-
-bool setUp() {
-    torvex::allowScriptFiles(false);
-    SetOutFunc(nullptr, discard);
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = setUp();
-    (void)ready;
+    torvex::fuzz::quietParserWithoutFiles();
     // The C interface takes NUL-terminated text: an embedded NUL ends the script there.
     const std::string text(reinterpret_cast<const char*>(data), size);
 
