@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -104,13 +105,18 @@ class EditorFormViewTest : public QObject {
         for (const QString& name : names.split(' ', Qt::SkipEmptyParts))
             QVERIFY2(control(name)->isEnabled() == enabled, qPrintable(name));
     }
-    // Answers the parameter dialog about to open with a name and value, or cancels it.
+    // Answers the parameter dialog about to open with a name and the first component as a static
+    // text (added when there is none), or cancels it.
     void answerParameterDialog(const QString& name, const QString& value, bool ok = true) {
         answerNextModal(view.get(), [=](QWidget* modal) {
             auto* dialog = qobject_cast<QDialog*>(modal);
             if (!dialog) return;
             dialog->findChild<QLineEdit*>("parameterName")->setText(name);
-            dialog->findChild<QLineEdit*>("parameterValue")->setText(value);
+            auto* components = dialog->findChild<QListWidget*>("components");
+            if (components->count() == 0) dialog->findChild<QPushButton*>("addComponent")->click();
+            components->setCurrentRow(0);
+            dialog->findChild<QListWidget*>("functions")->setCurrentRow(CReqParamFunction::kStatic);
+            dialog->findChild<QLineEdit*>("staticText")->setText(value);
             ok ? dialog->accept() : dialog->reject();
         });
     }
