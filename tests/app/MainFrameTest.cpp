@@ -13,12 +13,15 @@
 #include "results/GraphicsFormView.h"
 #include "results/ResultsContainer.h"
 #include "support/TempDir.h"
+#include "wizards/ScenarioWizard.h"
+#include "wizards/SettingsWizard.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -27,8 +30,10 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
+#include <QWizard>
 
 using namespace torvex;
+using torvex::test::answerModalsUntil;
 using torvex::test::answerNextModal;
 using torvex::test::FixtureServer;
 using torvex::test::httpResponse;
@@ -263,7 +268,7 @@ private slots:
 
     void theSavedShowStateIsRestoredButNeverMinimised() {
         QSettings stored(QStringLiteral("Mekora"), QStringLiteral("Torvex"));
-        stored.setValue("Settings/Timeout", 120); // not a first start
+        QVERIFY(CGlobalSettings().save(workbench->settingsStore)); // not a first start
         stored.setValue("Layout/Frame/CmdShow", 3);
         stored.sync();
         makeFrame();
@@ -307,10 +312,25 @@ private slots:
         QCOMPARE(prompt, "Save changes to " + path("first.tvs") + "?");
         QCOMPARE(workbench->document.scenario().requests.count(), 2);
 
-        // Yes saves it under its name, then the new scenario starts empty in the Recorder.
-        answerMessageBox(frame.get(), QMessageBox::Yes);
+        // Yes saves it under its name, then the new scenario starts empty in the Recorder. The
+        // wizard's "Create Default..." keeps the default scenario and runs no second wizard.
+        int wizards = 0;
+        answerModalsUntil(
+            frame.get(),
+            [&wizards](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (box && wizards == 0) box->button(QMessageBox::Yes)->click();
+                if (!qobject_cast<CWizardDlg*>(modal)) return false;
+                ++wizards;
+                modal->findChild<QAbstractButton*>("createDefault")->click();
+                return false; // a second wizard would be counted too
+            },
+            1000);
         frame->action(Command::NewScenario)->trigger();
+        QTest::qWait(200); // time for a second wizard, which must not come
+        QCOMPARE(wizards, 1);
         QCOMPARE(workbench->document.scenario().requests.count(), 0);
+        QCOMPARE(workbench->document.scenario().run.users, CRunSection().users);
         QCOMPARE(frame->currentView(), int(kRecorderView));
         QVERIFY(!frame->isWindowModified());
 
@@ -369,14 +389,45 @@ private slots:
         QVERIFY(QFile::exists(path("copy.rlt")));
     }
 
-    void theFirstStartSavesDefaultsAndShowsTheEditor() {
+    // A first start leads through the settings wizard, the tips and the new scenario wizard,
+    // driven as a user would, to a scenario set up for its objective.
+    void theFirstStartRunsBothWizardsAndLaterStartsDoNot() {
+        QSettings(QStringLiteral("Mekora"), QStringLiteral("Torvex")).setValue("Tip/StartUp", true);
         makeFrame();
+        QStringList seen;
+        answerModalsUntil(frame.get(), [&seen](QWidget* modal) {
+            auto* wizard = qobject_cast<QWizard*>(modal);
+            if (!wizard) {
+                seen << modal->windowTitle();
+                modal->close(); // the tips
+                return false;
+            }
+            seen << wizard->windowTitle();
+            while (wizard->currentId() != wizard->pageIds().last()) {
+                if (auto* objectives = wizard->currentPage()->findChild<QListWidget*>("objectives"))
+                    objectives->setCurrentRow(1); // "Overall Performance"
+                wizard->button(QWizard::NextButton)->click();
+            }
+            wizard->button(QWizard::FinishButton)->click();
+            return qobject_cast<CWizardDlg*>(modal) != nullptr;
+        });
         frame->firstDisplay();
-        QCOMPARE(frame->currentView(), int(kEditorView));
+        QCOMPARE(seen, QStringList({"Settings Wizard", "Tip of the Day", "Scenario Wizard"}));
+
         QSettings stored(QStringLiteral("Mekora"), QStringLiteral("Torvex"));
         QCOMPARE(stored.value("Settings/Timeout").toInt(), 120);
+        const CRunSection& run = workbench->document.scenario().run;
+        QCOMPARE(run.objectiveId, 1);
+        QCOMPARE(run.batchRun, 0);
+        QCOMPARE(run.users, 20);
+        QCOMPARE(run.iterations, 50);
+        QCOMPARE(run.saveTimings, 1);
+        QVERIFY(frame->isWindowModified());
+        QCOMPARE(frame->currentView(), int(kRecorderView));
 
-        // Later starts find the settings and stay in the Recorder.
+        // Later starts find the settings and run no wizard.
+        stored.setValue("Tip/StartUp", false);
+        workbench->document.setModified(false);
         makeFrame();
         frame->firstDisplay();
         QCOMPARE(frame->currentView(), int(kRecorderView));
@@ -391,6 +442,17 @@ private slots:
         QVERIFY(results.SaveToFile(path("start.rlt").toStdString(), error));
         workbench->runner.Shutdown(); // the program runs its own
 
+        // The first start's settings wizard finishes with the defaults; the scenario wizard is
+        // cancelled.
+        answerModalsUntil(this, [](QWidget* modal) {
+            auto* wizard = qobject_cast<QWizard*>(modal);
+            if (!wizard) return false;
+            if (qobject_cast<CWizardDlg*>(modal)) return wizard->reject(), true;
+            while (wizard->currentId() != wizard->pageIds().last())
+                wizard->button(QWizard::NextButton)->click();
+            wizard->button(QWizard::FinishButton)->click();
+            return false;
+        });
         auto program = std::make_unique<CTorvexApp>();
         QVERIFY(program->start({path("start.rlt")}));
         CMainFrame* shown = program->mainFrame();

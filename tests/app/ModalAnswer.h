@@ -24,4 +24,20 @@ inline void answerNextModal(QObject* owner, std::function<void(QWidget*)> answer
     timer->start(20);
 }
 
+// Answers each modal window that opens in turn (a message box, then a wizard, ...) with
+// `answer`, until `answer` returns true for one or `limitMs` have passed.
+inline void answerModalsUntil(QObject* owner, std::function<bool(QWidget*)> answer,
+                              int limitMs = 20000) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, timer,
+                     [timer, answer = std::move(answer), left = limitMs / 20]() mutable {
+                         QWidget* modal      = QApplication::activeModalWidget();
+                         const bool finished = (modal && answer(modal)) || --left <= 0;
+                         if (!finished) return;
+                         timer->stop();
+                         timer->deleteLater();
+                     });
+    timer->start(20);
+}
+
 } // namespace torvex::test

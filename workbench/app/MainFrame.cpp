@@ -12,6 +12,7 @@
 #include "results/GraphicsFormView.h"
 #include "results/ReportFormView.h"
 #include "runner/RunnerFormView.h"
+#include "wizards/SettingsWizard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -306,11 +307,11 @@ void CMainFrame::firstDisplay() {
         if (CTipsDialog::showAtStartup()) CTipsDialog(this).exec();
         return;
     }
-    // The first start: until the wizards exist the defaults are kept and the Editor shows.
+    // The first start: the global settings, the tips, then a scenario from the wizard.
     if (splash_) splash_->close();
-    workbench_.settings.save(workbench_.settingsStore);
+    CSettingsWizardDlg(workbench_.settings, workbench_.settingsStore, this).exec();
     if (CTipsDialog::showAtStartup()) CTipsDialog(this).exec();
-    SwitchView(kEditorView);
+    runScenarioWizard();
 }
 
 void CMainFrame::openFromCommandLine(const QString& path) {

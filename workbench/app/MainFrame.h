@@ -55,6 +55,8 @@ public:
 
     // The document commands without their file dialogs.
     void newScenario();
+    // The new scenario wizard on the freshly reset scenario; its Finish sets the scenario up.
+    void runScenarioWizard();
     bool openScenario(const QString& path);
     bool saveScenarioTo(const QString& path);
     bool openResults(const QString& path);

@@ -14,6 +14,7 @@
 #include "results/ReportFormView.h"
 #include "runner/RunChecks.h"
 #include "runner/RunnerFormView.h"
+#include "wizards/ScenarioWizard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -42,7 +43,9 @@ void CMainFrame::connectCommands() {
         connect(actions_[command], &QAction::triggered, this, handler);
     };
     on(Command::NewScenario, [this] {
-        if (saveModified()) newScenario();
+        if (!saveModified()) return;
+        newScenario();
+        runScenarioWizard();
     });
     on(Command::OpenScenario, [this] { openScenarioWithDialog(); });
     on(Command::SaveScenario, [this] { saveScenario(); });
@@ -87,6 +90,19 @@ void CMainFrame::newScenario() {
     SwitchView(kRecorderView);
     updateTitle();
     updateCommands();
+}
+
+void CMainFrame::runScenarioWizard() {
+    CWizardDlg wizard(workbench_.document.scenario(), this);
+    if (wizard.exec() == QDialog::Accepted) {
+        // The answers live only in memory until saved, so closing asks to save them.
+        workbench_.document.setModified();
+        resetViews();
+        updateTitle();
+        updateCommands();
+        return;
+    }
+    if (wizard.createDefaultChosen() && saveModified()) newScenario();
 }
 
 bool CMainFrame::openScenario(const QString& path) {
