@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -195,4 +196,23 @@ TEST(ScenarioAnswers, SimulationLevelsSetSpeedAndThinkTimes) {
         EXPECT_EQ(target.general.proxyMask, "10.$R1.$R2.1");
         EXPECT_EQ(delaysOf(working), "0:7-7 0:20-20 0:3-8 "); // copies were changed
     }
+}
+
+// Delays read from a file may be as large as an int holds: widening them stays within it.
+TEST(ScenarioAnswers, WideningHugeDelaysStaysWithinTheirRange) {
+    ScenarioAnswers answers = defaultsFor(0);
+    answers.simulation      = {SimulationLevel::High,
+                               false,
+                               "1.2.3.4",
+                               56000,
+                               ThinkTimeMode::RandomPercent,
+                               10,
+                               100,
+                               0,
+                               0};
+    CScenario working, target;
+    addRequest(working, INT_MAX, INT_MAX);
+    addRequest(working, 2000000000, 2000000000);
+    applyScenarioAnswers(answers, working, target);
+    EXPECT_EQ(delaysOf(target), "1:1932735283-2147483647 1:1800000000-2147483647 ");
 }

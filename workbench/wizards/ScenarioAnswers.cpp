@@ -2,7 +2,9 @@
 
 #include "model/Scenario.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 
 namespace torvex {
@@ -18,8 +20,20 @@ std::string plural(int count) {
 
 // `value` moved by `percent` of itself, the fraction cut toward zero; 64 bits keep large think
 // times from overflowing.
-int percentOf(int value, int percent) {
-    return static_cast<int>(static_cast<std::int64_t>(value) * percent / 100);
+// The middle of a request's think times widened by percents, cut toward zero. Imported files may
+// hold any delays, so the sums are done in 64 bits and kept within an int.
+struct SpreadDelays {
+    int min;
+    int max;
+};
+SpreadDelays spreadAroundMiddle(int delayMin, int delayMax, int minusPercent, int plusPercent) {
+    const std::int64_t middle = (std::int64_t{delayMin} + delayMax) / 2;
+    auto clamped              = [](std::int64_t value) {
+        return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                         std::numeric_limits<int>::max()));
+    };
+    return {clamped(middle - middle * minusPercent / 100),
+            clamped(middle + middle * plusPercent / 100)};
 }
 
 void applyEndurance(const ScenarioAnswers& answers, CRunSection& run) {
@@ -64,9 +78,11 @@ void applyThinkTimes(const SimulationAnswers& simulation, CScenario& target) {
     target.requests.forEach([&](CRequest& request) {
         request.useDelay = useDelays ? 1 : 0;
         if (simulation.thinkTime == ThinkTimeMode::RandomPercent) {
-            const int middle = (request.delayMin + request.delayMax) / 2;
-            request.delayMin = middle - percentOf(middle, simulation.minusPercent);
-            request.delayMax = middle + percentOf(middle, simulation.plusPercent);
+            const SpreadDelays spread =
+                spreadAroundMiddle(request.delayMin, request.delayMax, simulation.minusPercent,
+                                   simulation.plusPercent);
+            request.delayMin = spread.min;
+            request.delayMax = spread.max;
         } else if (simulation.thinkTime == ThinkTimeMode::Range) {
             request.delayMin = simulation.rangeFromSeconds;
             request.delayMax = simulation.rangeToSeconds;
