@@ -20,6 +20,9 @@ packages=(
     tinyproxy dante-server xvfb xauth
     # fuzzing: clang and libFuzzer's runtime
     clang libclang-rt-14-dev
+    # the Debian package: cpack's dependency lookup (dpkg-shlibdeps, file), the desktop entry's
+    # check, and Qt's SVG plugins, which the package depends on for icon themes
+    dpkg-dev file desktop-file-utils libqt6svg6
 )
 
 missing=()

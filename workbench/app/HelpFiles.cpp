@@ -8,13 +8,19 @@ namespace torvex {
 
 namespace {
 
-// A file shipped with the program: beside it in a build tree, under share/torvex when installed.
+// Where an installed program's data folder lies, seen from the program's folder; the build
+// computes it from the install directories (bin and share/torvex by default).
+#ifndef TORVEX_DATA_FROM_PROGRAM
+#define TORVEX_DATA_FROM_PROGRAM "../share/torvex"
+#endif
+
+// A file shipped with the program: beside it in a build tree, in the data folder when installed.
 QString shippedFile(const QString& name) {
     const QString programDir    = QCoreApplication::applicationDirPath();
     const QString besideProgram = programDir + QLatin1Char('/') + name;
     if (QFileInfo::exists(besideProgram)) return besideProgram;
     const QString installed =
-        QDir::cleanPath(programDir + QStringLiteral("/../share/torvex/") + name);
+        QDir::cleanPath(programDir + QStringLiteral("/" TORVEX_DATA_FROM_PROGRAM "/") + name);
     if (QFileInfo::exists(installed)) return installed;
     return besideProgram;
 }
