@@ -26,6 +26,9 @@ CWizardDlg::CWizardDlg(CScenario& target, QWidget* parent) : QWizard(parent), ta
     setPage(kImportPage, importPage_);
     setPage(kFinishPage, new CWizardPage8(*this));
     setStartId(kWelcomePage);
+    // Fonts differ between desktops: a page that needs more room than that gets it.
+    connect(this, &QWizard::currentIdChanged, this,
+            [this] { resize(size().expandedTo(sizeHint())); });
 }
 
 void CWizardDlg::chooseCreateDefault() {

@@ -11,7 +11,10 @@ CSettingsWizardDlg::CSettingsWizardDlg(CGlobalSettings& settings, SettingsStore&
     : QWizard(parent), settings_(settings), store_(store) {
     setObjectName(QStringLiteral("settingsWizard"));
     setWindowTitle(tr("Settings Wizard"));
+    setWizardStyle(QWizard::ClassicStyle);
     setOption(QWizard::NoBackButtonOnStartPage);
+    // Wide enough for the longest page title on one line.
+    setMinimumWidth(fontMetrics().averageCharWidth() * 110);
 
     setPage(WelcomePage, new CSettingsWelcomePage);
     setPage(ProxyPage, new CSettingsProxyPage(working_));
