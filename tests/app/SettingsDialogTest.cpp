@@ -1,6 +1,7 @@
 #include "app/SettingsDialog.h"
 #include "app/AdvancedProxyDialog.h"
 #include "app/QtSettingsStore.h"
+#include "app/SettingsDescription.h"
 #include "model/GlobalSettings.h"
 
 #include <QApplication>
@@ -24,6 +25,9 @@ using namespace torvex;
 using Button = QDialogButtonBox::StandardButton;
 
 namespace {
+
+using test::describe;
+using test::savedSettings;
 
 // Hands each modal window to `answer` until it returns true; polls every 20 ms for at most 5 s.
 // The timer belongs to `owner`, so it never outlives the dialog under test.
@@ -57,22 +61,6 @@ bool focusIsIn(const QWidget& dialog, const QString& name) {
     QWidget* focus = dialog.focusWidget();
     QWidget* owner = field(dialog, name);
     return focus && owner && (focus == owner || owner->isAncestorOf(focus));
-}
-
-// Every value on one line, so that a mismatch shows which one differs.
-QString describe(const GlobalSettingsValues& v) {
-    return QString::asprintf("t%d up%d %s ty%d p%d cu%d a%d %s:%s b%d [%s] h%d s%d pr%d st%d",
-                             v.timeout, v.useProxy, v.proxyServer.c_str(), v.proxyType, v.proxyPort,
-                             v.customProxy, v.proxyAuth, v.proxyUser.c_str(),
-                             v.proxyPassword.c_str(), v.bypassProxy, v.proxyExceptions.c_str(),
-                             v.httpVersion, v.sslVersion, v.promptRecording, v.startRecording);
-}
-
-// What the user's settings file holds.
-QString savedSettings() {
-    QtSettingsStore store;
-    CGlobalSettings saved;
-    return saved.load(store) ? describe(saved.values) : QStringLiteral("nothing saved");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/AdvancedProxyDialog.h"
 #include "app/ModalAnswer.h"
 #include "app/QtSettingsStore.h"
+#include "app/SettingsDescription.h"
 #include "app/WebEngineTestMain.h"
 
 #include <QAbstractButton>
@@ -23,28 +24,15 @@ using Wizard = CSettingsWizardDlg;
 
 namespace {
 
+using test::describe;
+using test::savedSettings;
+
 template <typename Widget = QWidget> Widget* field(const QWidget& window, const QString& name) {
     return window.findChild<Widget*>(name);
 }
 
 void press(QWizard& wizard, QWizard::WizardButton which) {
     wizard.button(which)->click();
-}
-
-// Every value on one line, so that a mismatch shows which one differs.
-QString describe(const GlobalSettingsValues& v) {
-    return QString::asprintf("t%d up%d %s ty%d p%d cu%d a%d %s:%s b%d [%s] h%d s%d pr%d st%d",
-                             v.timeout, v.useProxy, v.proxyServer.c_str(), v.proxyType, v.proxyPort,
-                             v.customProxy, v.proxyAuth, v.proxyUser.c_str(),
-                             v.proxyPassword.c_str(), v.bypassProxy, v.proxyExceptions.c_str(),
-                             v.httpVersion, v.sslVersion, v.promptRecording, v.startRecording);
-}
-
-// What the user's settings file holds.
-QString savedSettings() {
-    QtSettingsStore store;
-    CGlobalSettings saved;
-    return saved.load(store) ? describe(saved.values) : QStringLiteral("nothing saved");
 }
 
 // Settings far from the defaults, as an earlier session could have left them.

@@ -3,6 +3,7 @@
 #include "app/AdvancedProxyDialog.h"
 #include "app/CheckedSpinBox.h"
 #include "app/NamedWidget.h"
+#include "app/ProxyFields.h"
 #include "model/SettingsStore.h"
 
 #include <QCheckBox>
@@ -13,13 +14,8 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <initializer_list>
 
 namespace torvex {
 namespace {
@@ -57,36 +53,14 @@ CSettingsDialog::CSettingsDialog(CGlobalSettings& settings, SettingsStore& store
     layout->addWidget(buttons);
 
     showFields();
-    enableFields();
-    connect(useProxy_, &QCheckBox::toggled, this, &CSettingsDialog::enableFields);
-    connect(customProxy_, &QRadioButton::toggled, this, &CSettingsDialog::enableFields);
-    connect(advanced_, &QPushButton::clicked, this, &CSettingsDialog::openAdvanced);
+    connect(proxy_, &CProxyFields::advancedClicked, this, &CSettingsDialog::openAdvanced);
 }
 
 QGroupBox* CSettingsDialog::createProxyGroup() {
-    useProxy_    = named(new QCheckBox(tr("&Use proxy server while performing test")), "useProxy");
-    systemProxy_ = named(new QRadioButton(tr("Use syst&em proxy settings")), "systemProxy");
-    customProxy_ = named(new QRadioButton(tr("Use &custom proxy settings")), "customProxy");
-    proxyType_   = createCombo("proxyType", {tr("HTTP"), tr("HTTPS"), tr("SOCKS4"), tr("SOCKS5")});
-    proxyServer_ = named(new QLineEdit, "proxyServer");
-    proxyPort_   = named(new QLineEdit, "proxyPort");
-    proxyPort_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
-    advanced_ = named(new QPushButton(tr("&Advanced...")), "advanced");
-    advanced_->setAutoDefault(false);
-
-    customProxyForm_ = new QFormLayout;
-    customProxyForm_->addRow(tr("&Type:"), proxyType_);
-    customProxyForm_->addRow(tr("&Server:"), proxyServer_);
-    customProxyForm_->addRow(tr("&Port:"), proxyPort_);
-    customProxyForm_->addRow(QString(), advanced_);
-
+    proxy_       = new CProxyFields;
     auto* group  = new QGroupBox(tr("Proxy"));
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(useProxy_);
-    layout->addWidget(systemProxy_);
-    layout->addWidget(customProxy_);
-    layout->addLayout(customProxyForm_);
+    layout->addWidget(proxy_);
     return group;
 }
 
@@ -125,11 +99,7 @@ void CSettingsDialog::accept() {
 
 void CSettingsDialog::showFields() {
     const GlobalSettingsValues& v = working_.values;
-    useProxy_->setChecked(v.useProxy != 0);
-    (v.customProxy ? customProxy_ : systemProxy_)->setChecked(true);
-    proxyType_->setCurrentIndex(v.proxyType);
-    proxyServer_->setText(QString::fromStdString(v.proxyServer));
-    proxyPort_->setText(v.proxyPort ? QString::number(v.proxyPort) : QString());
+    proxy_->showFields(v);
     httpVersion_->setCurrentIndex(v.httpVersion);
     sslVersion_->setCurrentIndex(v.sslVersion);
     timeout_->setValue(v.timeout);
@@ -137,30 +107,14 @@ void CSettingsDialog::showFields() {
     startRecording_->setChecked(v.startRecording != 0);
 }
 
-void CSettingsDialog::enableFields() {
-    const bool useProxy = useProxy_->isChecked();
-    const bool custom   = useProxy && customProxy_->isChecked();
-    systemProxy_->setEnabled(useProxy);
-    customProxy_->setEnabled(useProxy);
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{proxyType_, proxyServer_, proxyPort_, advanced_}) {
-        field->setEnabled(custom);
-        if (QWidget* label = customProxyForm_->labelForField(field)) label->setEnabled(custom);
-    }
-}
-
 void CSettingsDialog::storeFields() {
     GlobalSettingsValues& v = working_.values;
-    v.useProxy              = useProxy_->isChecked() ? 1 : 0;
-    v.customProxy           = customProxy_->isChecked() ? 1 : 0;
-    v.proxyType             = chosenIndex(proxyType_, v.proxyType);
-    v.proxyServer           = proxyServer_->text().toStdString();
-    v.proxyPort             = proxyPort_->text().toInt();
-    v.httpVersion           = chosenIndex(httpVersion_, v.httpVersion);
-    v.sslVersion            = chosenIndex(sslVersion_, v.sslVersion);
-    v.timeout               = timeout_->value();
-    v.promptRecording       = promptRecording_->isChecked() ? 1 : 0;
-    v.startRecording        = startRecording_->isChecked() ? 1 : 0;
+    proxy_->storeFields(v, CProxyFields::NoTypeChosen::KeepStored);
+    v.httpVersion     = chosenIndex(httpVersion_, v.httpVersion);
+    v.sslVersion      = chosenIndex(sslVersion_, v.sslVersion);
+    v.timeout         = timeout_->value();
+    v.promptRecording = promptRecording_->isChecked() ? 1 : 0;
+    v.startRecording  = startRecording_->isChecked() ? 1 : 0;
 }
 
 void CSettingsDialog::openAdvanced() {
@@ -184,14 +138,13 @@ bool CSettingsDialog::fieldsAreValid() {
         return refuse(
             tr("Please enter an integer between %1 and %2.").arg(kMinTimeout).arg(kMaxTimeout),
             timeout_);
-    if (!useProxy_->isChecked() || !customProxy_->isChecked()) return true;
-    if (proxyServer_->text().isEmpty())
-        return refuse(tr("The server name cannot be empty."), proxyServer_);
-    if (proxyPort_->text().toInt() == 0)
-        return refuse(tr("The server port cannot be empty."), proxyPort_);
-    if (proxyPort_->text().toInt() > kMaxPort)
-        return refuse(tr("Please enter an integer between %1 and %2.").arg(1).arg(kMaxPort),
-                      proxyPort_);
+    if (!proxy_->usesCustomProxy()) return true;
+    QLineEdit* server = proxy_->proxyServer();
+    QLineEdit* port   = proxy_->proxyPort();
+    if (server->text().isEmpty()) return refuse(tr("The server name cannot be empty."), server);
+    if (port->text().toInt() == 0) return refuse(tr("The server port cannot be empty."), port);
+    if (port->text().toInt() > kMaxPort)
+        return refuse(tr("Please enter an integer between %1 and %2.").arg(1).arg(kMaxPort), port);
     return true;
 }
 

@@ -6,15 +6,12 @@
 
 class QCheckBox;
 class QComboBox;
-class QFormLayout;
 class QGroupBox;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class QSpinBox;
 
 namespace torvex {
 
+class CProxyFields;
 class SettingsStore;
 
 // "Settings": the tester's global settings, edited on a working copy. OK validates, commits the
@@ -32,7 +29,6 @@ private:
     QGroupBox* createConnectionGroup();
     QGroupBox* createRecorderGroup();
     void showFields();
-    void enableFields();
     // Copies the fields into the working copy without checking them.
     void storeFields();
     void openAdvanced();
@@ -44,14 +40,7 @@ private:
     SettingsStore& store_;
     CGlobalSettings working_;
 
-    QCheckBox* useProxy_;
-    QRadioButton* systemProxy_;
-    QRadioButton* customProxy_;
-    QFormLayout* customProxyForm_;
-    QComboBox* proxyType_;
-    QLineEdit* proxyServer_;
-    QLineEdit* proxyPort_;
-    QPushButton* advanced_;
+    CProxyFields* proxy_;
     QComboBox* httpVersion_;
     QComboBox* sslVersion_;
     QSpinBox* timeout_;

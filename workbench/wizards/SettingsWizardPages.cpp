@@ -2,10 +2,10 @@
 
 #include "app/AdvancedProxyDialog.h"
 #include "app/NamedWidget.h"
+#include "app/ProxyFields.h"
 #include "model/GlobalSettings.h"
 #include "wizards/SettingsSummary.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -13,13 +13,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <initializer_list>
 
 namespace torvex {
 namespace {
@@ -58,68 +53,20 @@ CSettingsWelcomePage::CSettingsWelcomePage(QWidget* parent) : CSettingsWizardPag
 CSettingsProxyPage::CSettingsProxyPage(CGlobalSettings& working, QWidget* parent)
     : CSettingsWizardPage(parent), working_(working) {
     setTitle(tr("Global Settings Wizard - Playback Proxy Settings [Page 2 of 4]"));
-    useProxy_    = named(new QCheckBox(tr("&Use proxy server while performing test")), "useProxy");
-    systemProxy_ = named(new QRadioButton(tr("Use syst&em proxy settings")), "systemProxy");
-    customProxy_ = named(new QRadioButton(tr("Use &custom proxy settings")), "customProxy");
-    proxyType_   = createCombo("proxyType", kProxyTypeNames);
-    proxyServer_ = named(new QLineEdit, "proxyServer");
-    proxyPort_   = named(new QLineEdit, "proxyPort");
-    proxyPort_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
-    advanced_ = named(new QPushButton(tr("&Advanced...")), "advanced");
-    advanced_->setAutoDefault(false);
-
-    customProxyForm_ = new QFormLayout;
-    customProxyForm_->addRow(tr("&Type:"), proxyType_);
-    customProxyForm_->addRow(tr("&Server:"), proxyServer_);
-    customProxyForm_->addRow(tr("&Port:"), proxyPort_);
-    customProxyForm_->addRow(QString(), advanced_);
-
+    proxy_       = new CProxyFields;
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(useProxy_);
-    layout->addWidget(systemProxy_);
-    layout->addWidget(customProxy_);
-    layout->addLayout(customProxyForm_);
+    layout->addWidget(proxy_);
     layout->addStretch();
-
-    connect(useProxy_, &QCheckBox::toggled, this, &CSettingsProxyPage::enableFields);
-    connect(customProxy_, &QRadioButton::toggled, this, &CSettingsProxyPage::enableFields);
-    connect(advanced_, &QPushButton::clicked, this, &CSettingsProxyPage::openAdvanced);
+    connect(proxy_, &CProxyFields::advancedClicked, this, &CSettingsProxyPage::openAdvanced);
 }
 
 void CSettingsProxyPage::initializePage() {
-    showFields();
-    enableFields();
-}
-
-void CSettingsProxyPage::showFields() {
-    const GlobalSettingsValues& v = working_.values;
-    useProxy_->setChecked(v.useProxy != 0);
-    (v.customProxy ? customProxy_ : systemProxy_)->setChecked(true);
-    proxyType_->setCurrentIndex(v.proxyType);
-    proxyServer_->setText(QString::fromStdString(v.proxyServer));
-    proxyPort_->setText(v.proxyPort ? QString::number(v.proxyPort) : QString());
-}
-
-void CSettingsProxyPage::enableFields() {
-    const bool useProxy = useProxy_->isChecked();
-    const bool custom   = useProxy && customProxy_->isChecked();
-    systemProxy_->setEnabled(useProxy);
-    customProxy_->setEnabled(useProxy);
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{proxyType_, proxyServer_, proxyPort_, advanced_}) {
-        field->setEnabled(custom);
-        if (QWidget* label = customProxyForm_->labelForField(field)) label->setEnabled(custom);
-    }
+    proxy_->showFields(working_.values);
 }
 
 void CSettingsProxyPage::storeFields() {
-    GlobalSettingsValues& v = working_.values;
-    v.useProxy              = useProxy_->isChecked() ? 1 : 0;
-    v.customProxy           = customProxy_->isChecked() ? 1 : 0;
-    v.proxyType             = proxyType_->currentIndex(); // -1 when none is chosen
-    v.proxyServer           = proxyServer_->text().toStdString();
-    v.proxyPort             = proxyPort_->text().toInt();
+    // The page's validation asks for a type, so no choice is stored as none.
+    proxy_->storeFields(working_.values, CProxyFields::NoTypeChosen::StoreNone);
 }
 
 void CSettingsProxyPage::openAdvanced() {
@@ -136,9 +83,9 @@ bool CSettingsProxyPage::leave() {
                          QString::fromUtf8(proxyPageFaultMessage(fault)));
     // User and password live in the advanced dialog; the other fields are on this page.
     QWidget* field = nullptr;
-    if (fault == ProxyPageFault::Type) field = proxyType_;
-    if (fault == ProxyPageFault::Server) field = proxyServer_;
-    if (fault == ProxyPageFault::Port) field = proxyPort_;
+    if (fault == ProxyPageFault::Type) field = proxy_->proxyType();
+    if (fault == ProxyPageFault::Server) field = proxy_->proxyServer();
+    if (fault == ProxyPageFault::Port) field = proxy_->proxyPort();
     if (field) field->setFocus();
     if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
     return false;

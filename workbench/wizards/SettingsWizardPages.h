@@ -2,18 +2,14 @@
 
 #include <QWizardPage>
 
-class QCheckBox;
 class QComboBox;
-class QFormLayout;
-class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
-class QRadioButton;
 class QSpinBox;
 
 namespace torvex {
 
 class CGlobalSettings;
+class CProxyFields;
 
 // A page of the settings wizard. Each page edits fields of the wizard's working settings.
 class CSettingsWizardPage : public QWizardPage {
@@ -45,20 +41,11 @@ public:
     bool leave() override;
 
 private:
-    void showFields();
-    void enableFields();
     void storeFields();
     void openAdvanced();
 
     CGlobalSettings& working_;
-    QCheckBox* useProxy_;
-    QRadioButton* systemProxy_;
-    QRadioButton* customProxy_;
-    QFormLayout* customProxyForm_;
-    QComboBox* proxyType_;
-    QLineEdit* proxyServer_;
-    QLineEdit* proxyPort_;
-    QPushButton* advanced_;
+    CProxyFields* proxy_;
 };
 
 // Page 3: HTTP and SSL versions and the response time-out.
