@@ -8,24 +8,10 @@
 
 namespace torvex::test {
 
-// Answers the next modal window that opens (a message box, a dialog) with `answer`, looking every
-// 20 ms for at most `limitMs`; the test then goes on instead of blocking in exec(). The search ends
-// with `owner` (a window the test destroys when it ends), so it never outlives the test.
-inline void answerNextModal(QObject* owner, std::function<void(QWidget*)> answer,
-                            int limitMs = 10000) {
-    auto* timer = new QTimer(owner);
-    QObject::connect(timer, &QTimer::timeout, timer,
-                     [timer, answer = std::move(answer), left = limitMs / 20]() mutable {
-                         QWidget* modal = QApplication::activeModalWidget();
-                         if (modal) answer(modal);
-                         if (modal || --left <= 0) timer->deleteLater();
-                         if (modal || left <= 0) timer->stop();
-                     });
-    timer->start(20);
-}
-
 // Answers each modal window that opens in turn (a message box, then a wizard, ...) with
-// `answer`, until `answer` returns true for one or `limitMs` have passed.
+// `answer`, looking every 20 ms, until `answer` returns true for one or `limitMs` have passed.
+// The search ends with `owner` (a window the test destroys when it ends), so it never outlives
+// the test.
 inline void answerModalsUntil(QObject* owner, std::function<bool(QWidget*)> answer,
                               int limitMs = 20000) {
     auto* timer = new QTimer(owner);
@@ -38,6 +24,19 @@ inline void answerModalsUntil(QObject* owner, std::function<bool(QWidget*)> answ
                          timer->deleteLater();
                      });
     timer->start(20);
+}
+
+// Answers the next modal window that opens (a message box, a dialog) with `answer`; the test
+// then goes on instead of blocking in exec().
+inline void answerNextModal(QObject* owner, std::function<void(QWidget*)> answer,
+                            int limitMs = 10000) {
+    answerModalsUntil(
+        owner,
+        [answer = std::move(answer)](QWidget* modal) {
+            answer(modal);
+            return true;
+        },
+        limitMs);
 }
 
 } // namespace torvex::test
