@@ -1,5 +1,6 @@
 // Pictures of the parameter formula dialog and of every page of both wizards on an X server, with
 // checks that each window was drawn and that no control is cut off or squeezed below its minimum.
+#include "ScreenPictures.h"
 #include "WebEngineTestMain.h"
 #include "app/QtSettingsStore.h"
 #include "editor/ParameterDialog.h"
@@ -22,23 +23,16 @@
 #include <QTest>
 
 using namespace torvex;
+using torvex::test::colourCount;
+using torvex::test::grab;
 
 namespace {
-
-int colourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
-    }
-    return colours.size();
-}
 
 // Saves the window's picture and names every visible control that lies partly outside it or
 // got less room than it needs.
 QStringList pictureAndCrampedControls(QWidget* window, const QString& name) {
     QTest::qWait(100); // let the window manager place and paint it
-    const QImage picture = window->screen()->grabWindow(0).toImage().copy(
-        QRect(window->mapToGlobal(QPoint()), window->size()));
+    const QImage picture = grab(window);
     picture.save(QStringLiteral(TORVEX_SCREENSHOT_DIR "/") + name + ".png");
     QStringList cramped;
     if (colourCount(picture) < 8) cramped << name + ": not drawn";

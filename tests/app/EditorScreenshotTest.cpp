@@ -1,6 +1,7 @@
 // A picture of the Editor on an X server: a recorded scenario (pages, a form post over HTTPS,
 // parameters) in the request list, the selected request's options and the scenario's options,
 // with checks that the list and the fields were really drawn.
+#include "ScreenPictures.h"
 #include "WebEngineTestMain.h"
 #include "editor/EditorFormView.h"
 #include "model/CapturedRequest.h"
@@ -16,21 +17,10 @@
 #include <QTreeWidget>
 
 using namespace torvex;
+using torvex::test::colourCount;
+using torvex::test::grab;
 
 namespace {
-
-int colourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
-    }
-    return colours.size();
-}
-
-QImage grab(QWidget* widget) {
-    return widget->screen()->grabWindow(0).toImage().copy(
-        QRect(widget->mapToGlobal(QPoint()), widget->size()));
-}
 
 // Rows of the picture that are not one flat colour: a drawn row of a list has text on it.
 int rowsWithInk(const QImage& image, int top, int bottom) {

@@ -1,6 +1,7 @@
 // Pictures of the two graph views after a batch by 1 to 5 virtual users of 3 requests, as they
 // appear on an X server, written under the build folder, with checks that the chart is drawn and
 // its labels are inside it.
+#include "ScreenPictures.h"
 #include "WebEngineTestMain.h"
 #include "results/AddGraphicsFormView.h"
 #include "results/ChartView.h"
@@ -19,6 +20,7 @@
 #include <memory>
 
 using namespace torvex;
+using torvex::test::colourCount;
 
 namespace {
 
@@ -39,13 +41,6 @@ ResultsRecord batchRun(int users) {
                 r->timings[user][k].push_back(
                     i == 4 ? 0 : 40000 * (k + 1) + 50000 * users + 3000 * i + 1000 * user);
     return r;
-}
-
-int colourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
-    return colours.size();
 }
 
 // Shows the view at the main window's usual size for a view, checks the chart and saves it.

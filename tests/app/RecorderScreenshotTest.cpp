@@ -1,5 +1,6 @@
 // A picture of the Recorder on an X server: a page open in the embedded browser above a list of
 // requests, with checks that the browser really drew the page.
+#include "ScreenPictures.h"
 #include "WebEngineTestMain.h"
 #include "app/Workbench.h"
 #include "http/support/FixtureServer.h"
@@ -16,25 +17,10 @@
 #include <QWebEngineView>
 
 using namespace torvex;
+using torvex::test::colourCount;
 using torvex::test::FixtureServer;
+using torvex::test::grab;
 using torvex::test::httpResponse;
-
-namespace {
-
-int colourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
-    }
-    return colours.size();
-}
-
-QImage grab(QWidget* widget) {
-    return widget->screen()->grabWindow(0).toImage().copy(
-        QRect(widget->mapToGlobal(QPoint()), widget->size()));
-}
-
-} // namespace
 
 class RecorderScreenshotTest : public QObject {
     Q_OBJECT

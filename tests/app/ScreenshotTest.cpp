@@ -1,6 +1,7 @@
 // Pictures of the program as it appears on an X server, written under the build folder, with
 // checks that what should be seen is there and drawn.
 #include "ModalAnswer.h"
+#include "ScreenPictures.h"
 #include "WebEngineTestMain.h"
 #include "app/MainFrame.h"
 #include "app/NavigationBar.h"
@@ -23,6 +24,7 @@
 #include <QToolBar>
 
 using namespace torvex;
+using torvex::test::colourCount;
 using torvex::test::FixtureServer;
 
 namespace {
@@ -60,15 +62,6 @@ struct ShownProgram {
 
 QImage grabFrame(const QWidget& frame) {
     return frame.screen()->grabWindow(0).toImage().copy(frame.frameGeometry());
-}
-
-// A drawn area has text and edges: many colours, not one flat fill.
-int colourCount(const QImage& image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
-    }
-    return colours.size();
 }
 
 } // namespace
